@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+
+#include <json/forwards.h>
+
+#include "json/JsonVariant.h"
+
+// A handle onto one stored JsonVariant, usually a member of a CJsonObj. It
+// owns nothing and stays valid exactly as long as the referenced value; a
+// member keeps its address while other keys are added to its object.
+class CJsonValue {
+ public:
+  // REQUIRES: value is not null and outlives the handle.
+  explicit CJsonValue(JsonVariant* value) noexcept : value_(value) {}
+  CJsonValue(const CJsonValue&) = default;
+  virtual ~CJsonValue() = default;
+
+  // Assignment writes the referenced value; a handle is never re-pointed.
+  CJsonValue& operator=(const CJsonValue&) = delete;
+  CJsonValue& operator=(const JsonVariant& value);
+
+  // The value's text: a string as itself, numbers by "%u", "%d" and "%lf",
+  // booleans as the digit 1 or 0, everything else (null, arrays, objects, the
+  // empty union) as "". Never cut short.
+  [[nodiscard]] std::u16string ToString() const;
+
+  // The value as a jsoncpp tree, by the writer's rules (see
+  // CJsonObj::ToJsonText).
+  [[nodiscard]] Json::Value ToJsonValue() const;
+
+ private:
+  JsonVariant* value_;
+};

@@ -1,0 +1,118 @@
+#include "json/TextEncoding.h"
+
+#include <climits>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unicode/urename.h>
+#include <unicode/ustring.h>
+#include <unicode/utypes.h>
+#endif
+
+namespace {
+
+// The platform calls take signed 32-bit lengths.
+constexpr std::size_t kMaxUnits = INT_MAX - 1;
+
+#ifdef _WIN32
+
+// The converted text ends at its first NUL, as a C string would.
+template <typename Text>
+Text UpToFirstNul(Text text) {
+  if (const auto nul = text.find(typename Text::value_type{});
+      nul != Text::npos) {
+    text.resize(nul);
+  }
+  return text;
+}
+
+std::string WideToCodePage(std::u16string_view wide, UINT codePage) {
+  if (wide.size() > kMaxUnits) return {};
+  const auto* units = reinterpret_cast<const wchar_t*>(wide.data());
+  const int length = static_cast<int>(wide.size());
+  const int needed = WideCharToMultiByte(codePage, 0, units, length, nullptr, 0,
+                                         nullptr, nullptr);
+  std::string buffer(static_cast<std::size_t>(needed) + 1, '\0');
+  WideCharToMultiByte(codePage, 0, units, length, buffer.data(), needed,
+                      nullptr, nullptr);
+  return UpToFirstNul(buffer);
+}
+
+#endif
+
+}  // namespace
+
+#ifdef _WIN32
+
+std::u16string Utf8ToWide(std::string_view utf8) {
+  const std::string terminated(utf8.substr(0, utf8.find('\0')));
+  if (terminated.size() > kMaxUnits) return {};
+  const int length = static_cast<int>(terminated.size()) + 1;
+  const int needed =
+      MultiByteToWideChar(CP_UTF8, 0, terminated.c_str(), length, nullptr, 0);
+  std::u16string buffer(static_cast<std::size_t>(needed) + 1, u'\0');
+  MultiByteToWideChar(CP_UTF8, 0, terminated.c_str(), length,
+                      reinterpret_cast<wchar_t*>(buffer.data()), needed);
+  return UpToFirstNul(buffer);
+}
+
+std::string WideToUtf8(std::u16string_view wide) {
+  return WideToCodePage(wide, CP_UTF8);
+}
+
+std::string WideToAnsi(std::u16string_view wide) {
+  return WideToCodePage(wide, CP_ACP);
+}
+
+#else
+
+// ICU substitutes U+FFFD for each malformed sequence, as the Windows calls
+// do when given no flags.
+namespace {
+constexpr UChar32 kReplacement = 0xFFFD;
+}  // namespace
+
+std::u16string Utf8ToWide(std::string_view utf8) {
+  utf8 = utf8.substr(0, utf8.find('\0'));
+  if (utf8.empty() || utf8.size() > kMaxUnits) return {};
+  const auto length = static_cast<int32_t>(utf8.size());
+  int32_t needed = 0;
+  UErrorCode status = U_ZERO_ERROR;
+  u_strFromUTF8WithSub(nullptr, 0, &needed, utf8.data(), length, kReplacement,
+                       nullptr, &status);
+  if (status != U_BUFFER_OVERFLOW_ERROR) return {};
+  std::u16string wide(static_cast<std::size_t>(needed), u'\0');
+  status = U_ZERO_ERROR;
+  u_strFromUTF8WithSub(wide.data(), needed, nullptr, utf8.data(), length,
+                       kReplacement, nullptr, &status);
+  if (U_FAILURE(status)) return {};
+  return wide;
+}
+
+std::string WideToUtf8(std::u16string_view wide) {
+  // U+0000 is the only unit that yields a NUL byte, so cutting the input
+  // there cuts the result at its first NUL.
+  wide = wide.substr(0, wide.find(u'\0'));
+  if (wide.empty() || wide.size() > kMaxUnits) return {};
+  const auto length = static_cast<int32_t>(wide.size());
+  int32_t needed = 0;
+  UErrorCode status = U_ZERO_ERROR;
+  u_strToUTF8WithSub(nullptr, 0, &needed, wide.data(), length, kReplacement,
+                     nullptr, &status);
+  if (status != U_BUFFER_OVERFLOW_ERROR) return {};
+  std::string utf8(static_cast<std::size_t>(needed), '\0');
+  status = U_ZERO_ERROR;
+  u_strToUTF8WithSub(utf8.data(), needed, nullptr, wide.data(), length,
+                     kReplacement, nullptr, &status);
+  if (U_FAILURE(status)) return {};
+  return utf8;
+}
+
+std::string WideToAnsi(std::u16string_view wide) { return WideToUtf8(wide); }
+
+#endif
