@@ -47,10 +47,11 @@ class CJsonObj {
   }
   [[nodiscard]] const_iterator end() const noexcept { return members_.end(); }
 
-  // Compact UTF-8 JSON text. An empty member under the empty key holding an
-  // array makes the object stand for that array; an object without members
-  // and an array alternative without elements are written null (an array of
-  // nulls is written []); members come out in UTF-8 byte order of their names.
+  // Compact UTF-8 JSON text. A member under the empty key that holds an
+  // array makes the object stand for that array alone; an object without
+  // members and an array alternative without elements are written null (an
+  // array of nulls is written []); members come out in UTF-8 byte order of
+  // their names, which can differ from the object's own key order.
   [[nodiscard]] std::string ToJsonText() const;
 
   friend bool operator==(const CJsonObj&, const CJsonObj&) = default;
