@@ -1,0 +1,47 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <string>
+
+namespace kestrovandil {
+
+enum class TaskState : std::uint8_t { kIdle, kConverting, kDone, kFailed };
+
+// One conversion task. It has no thread of its own: Start runs a conversion
+// on the caller's thread, and Status may look at it from another thread
+// meanwhile. Only the state and the progress are shared between the two, as
+// atomics; each returned text is written by one kind of call only.
+// Not copyable: handed out by address.
+class CConversionTask {
+ public:
+  CConversionTask() = default;
+  CConversionTask(const CConversionTask&) = delete;
+  CConversionTask& operator=(const CConversionTask&) = delete;
+
+  // Runs one conversion of the request text (may be null) and returns its
+  // result text. A start while another runs on this task is refused at once
+  // with a static busy text. Every other result is kept by the task until it
+  // is destroyed, so a caller may hold on to it across later starts.
+  // Throws only when memory or the runtime fails; the task is then "failed".
+  [[nodiscard]] const char* Start(const char* request);
+
+  // The state and progress as text, valid until the next Status call or the
+  // task's destruction. REQUIRES: no other Status call runs on this task.
+  [[nodiscard]] const char* Status();
+
+ private:
+  class CRunGuard;
+
+  std::atomic<bool> running_{false};
+  std::atomic<TaskState> state_{TaskState::kIdle};
+  std::atomic<double> progress_{0.0};
+  // Written only by the start that holds running_; a deque never moves the
+  // texts already in it.
+  std::deque<std::string> startResults_;
+  // Written only by Status.
+  std::string statusText_;
+};
+
+}  // namespace kestrovandil

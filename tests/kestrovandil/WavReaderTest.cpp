@@ -1,0 +1,159 @@
+// The audio side of a start, driven through the library's C interface with
+// WAVE files written byte by byte.
+
+#include <string>
+
+#include <gtest/gtest.h>
+#include <json/value.h>
+#include <json/writer.h>  // prints values in failure messages
+
+#include "TaskTesting.h"
+#include "WavBytes.h"
+#include "driver/ConvertTask.h"
+
+namespace {
+
+TEST(WavReader, DescribesValidFiles) {
+  const std::string fmt16 = Chunk("fmt ", FmtBody(kPcm, 1, 16000, 16));
+  const std::string data = Chunk("data", std::string(32000, '\0'));
+  const struct {
+    const char* name;
+    std::string bytes;
+    double duration;
+    int sampleRate;
+    int channels;
+    int bits;
+    const char* format;
+  } kRows[] = {
+      {"16-bit pcm", WavFile(kPcm, 1, 16000, 16, 8000), 0.5, 16000, 1, 16,
+       "pcm"},
+      {"32-bit float", WavFile(kFloat, 2, 48000, 32, 12000), 0.25, 48000, 2, 32,
+       "float"},
+      {"8-bit pcm", WavFile(kPcm, 1, 8000, 8, 2000), 0.25, 8000, 1, 8, "pcm"},
+      {"24-bit pcm, many blocks", WavFile(kPcm, 2, 44100, 24, 110250), 2.5,
+       44100, 2, 24, "pcm"},
+      {"32-bit pcm", WavFile(kPcm, 6, 96000, 32, 48000), 0.5, 96000, 6, 32,
+       "pcm"},
+      {"64-bit float", WavFile(kFloat, 1, 22050, 64, 11025), 0.5, 22050, 1, 64,
+       "float"},
+      {"largest channel count and rate", WavFile(kPcm, 32, 1000000, 8, 1000),
+       0.001, 1000000, 32, 8, "pcm"},
+      {"1 Hz", WavFile(kPcm, 1, 1, 16, 3), 3.0, 1, 1, 16, "pcm"},
+      {"extensible pcm",
+       RiffWave(Chunk("fmt ", ExtensibleFmtBody(kPcm, 2, 16000, 16)) +
+                Chunk("data", std::string(16000, '\0'))),
+       0.25, 16000, 2, 16, "pcm"},
+      {"extensible float",
+       RiffWave(Chunk("fmt ", ExtensibleFmtBody(kFloat, 1, 8000, 32)) +
+                Chunk("data", std::string(32000, '\0'))),
+       1.0, 8000, 1, 32, "float"},
+      {"fmt with cbSize and extra bytes",
+       RiffWave(Chunk("fmt ", FmtBody(kPcm, 1, 16000, 16) + Le16(4) + "xyzw") +
+                data),
+       1.0, 16000, 1, 16, "pcm"},
+      {"odd unknown chunks skipped with their pad",
+       RiffWave(Chunk("LIST", "abc") + fmt16 + Chunk("fact", "12345") + data),
+       1.0, 16000, 1, 16, "pcm"},
+      {"whatever follows the data unread",
+       RiffWave(fmt16 + data + RawChunk("junk", 0xFFFFFFFF, "")), 1.0, 16000, 1,
+       16, "pcm"},
+      {"RIFF size left 0 by a streaming writer",
+       "RIFF" + Le32(0) + "WAVE" + fmt16 + data, 1.0, 16000, 1, 16, "pcm"},
+  };
+  const CTestDir dir;
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.name);
+    const std::string audio = dir.Write("audio.wav", row.bytes);
+    const TaskPtr task = MakeTask();
+    const Json::Value result = ParseText(ConvertTaskStart(
+        task.get(), RequestText(audio, dir.modelPath()).c_str()));
+    EXPECT_EQ(result["code"], 0);
+    EXPECT_EQ(result["message"], "conversion finished");
+    EXPECT_EQ(result["data"], "");
+    EXPECT_DOUBLE_EQ(result["duration"].asDouble(), row.duration);
+    EXPECT_EQ(result["sample_rate"], row.sampleRate);
+    EXPECT_EQ(result["channels"], row.channels);
+    EXPECT_EQ(result["bits_per_sample"], row.bits);
+    EXPECT_EQ(result["format"], row.format);
+    const Json::Value status = ParseText(ConvertTaskStatus(task.get(), ""));
+    EXPECT_EQ(status["state"], "done");
+    EXPECT_EQ(status["progress"], 1.0);
+  }
+}
+
+TEST(WavReader, RejectsBrokenAndHostileFiles) {
+  const std::string fmt16 = Chunk("fmt ", FmtBody(kPcm, 1, 16000, 16));
+  const std::string data = Chunk("data", std::string(4, '\0'));
+  const auto withFmt = [&data](const std::string& fmtBody) {
+    return RiffWave(Chunk("fmt ", fmtBody) + data);
+  };
+  std::string foreignGuid = ExtensibleFmtBody(kPcm, 1, 16000, 16);
+  foreignGuid.back() = '\x72';
+  const struct {
+    std::string bytes;
+    const char* message;
+  } kRows[] = {
+      {"", "file ends inside the RIFF header"},
+      {"RIFF" + Le32(4), "file ends inside the RIFF header"},
+      {"RIFX" + Le32(4) + "WAVE" + fmt16 + data, "not a RIFF file"},
+      {"RIFF" + Le32(4) + "AVI " + fmt16 + data, "not a WAVE file"},
+      {RiffWave(""), "no data chunk"},
+      {RiffWave(fmt16), "no data chunk"},
+      {RiffWave(fmt16 + "dat"), "file ends inside a chunk header"},
+      {withFmt(FmtBody(kPcm, 1, 16000, 16).substr(0, 14)),
+       "fmt chunk is too short (14 bytes)"},
+      {RiffWave(
+           RawChunk("fmt ", 16, FmtBody(kPcm, 1, 16000, 16).substr(0, 10))),
+       "file ends inside the fmt chunk"},
+      {withFmt(FmtBody(kPcm, 0, 16000, 16, 2)),
+       "channel count 0 is out of range 1..32"},
+      {withFmt(FmtBody(kPcm, 33, 16000, 16)),
+       "channel count 33 is out of range 1..32"},
+      {withFmt(FmtBody(kPcm, 1, 0, 16)),
+       "sample rate 0 Hz is out of range 1..1000000"},
+      {withFmt(FmtBody(kPcm, 1, 0xFFFFFFFF, 16)),
+       "sample rate 4294967295 Hz is out of range 1..1000000"},
+      {withFmt(FmtBody(2, 1, 16000, 4)), "unsupported sample format 0x0002"},
+      {withFmt(FmtBody(kPcm, 1, 16000, 12, 2)),
+       "pcm with 12 bits per sample is not supported"},
+      {withFmt(FmtBody(kFloat, 1, 16000, 16)),
+       "float with 16 bits per sample is not supported"},
+      {withFmt(FmtBody(kPcm, 2, 16000, 16, 2)), "block align 2 should be 4"},
+      {withFmt(FmtBody(kPcm, 1, 16000, 16, 0)), "block align 0 should be 2"},
+      {withFmt(FmtBody(kExtensible, 1, 16000, 16) + Le16(0)),
+       "extensible fmt chunk is too short (18 bytes)"},
+      {withFmt(foreignGuid), "unsupported extensible sub-format"},
+      {RiffWave(data + fmt16), "data chunk comes before the fmt chunk"},
+      {RiffWave(fmt16 + fmt16 + data), "more than one fmt chunk"},
+      {RiffWave(fmt16 + Chunk("data", "")), "data chunk holds no samples"},
+      {RiffWave(fmt16 + Chunk("data", "abc")),
+       "data size 3 is not a multiple of the block align 2"},
+      {RiffWave(Chunk("fmt ", FmtBody(kPcm, 1, 8000, 8)) +
+                RawChunk("data", 0xFFFFFFFF, std::string(100, '\0'))),
+       "data chunk is truncated: 4294967295 bytes declared, 100 present"},
+      {RiffWave(fmt16 + RawChunk("data", 200, std::string(101, '\0'))),
+       "data chunk is truncated: 200 bytes declared, 101 present"},
+      // A reader adding sizes in 32 bits would wrap round to the fmt chunk
+      // and accept the file.
+      {RiffWave(RawChunk("junk", 0xFFFFFFFF, "") + fmt16 + data),
+       "file ends inside the 'junk' chunk"},
+      {RiffWave(RawChunk("\x01\x02\xFF\xFE", 0xFFFFFFF0, "") + fmt16 + data),
+       "file ends inside the chunk 0x0102FFFE"},
+      {RiffWave(fmt16 + RawChunk("LIST", 3, "abc")),
+       "file ends inside the 'LIST' chunk"},
+  };
+  const CTestDir dir;
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.message);
+    const std::string audio = dir.Write("audio.wav", row.bytes);
+    const Json::Value result =
+        StartOnce(RequestText(audio, dir.modelPath()).c_str());
+    EXPECT_EQ(result["code"], 3);
+    EXPECT_EQ(result["message"],
+              std::string("audio format invalid: ") + row.message);
+    EXPECT_EQ(result["data"], "");
+    EXPECT_FALSE(result.isMember("duration"));
+  }
+}
+
+}  // namespace

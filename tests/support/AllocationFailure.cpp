@@ -1,0 +1,82 @@
+#include "tests/support/AllocationFailure.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+std::atomic<std::thread::id> g_chosenThread{};
+// Whether allocations count on the chosen thread or on all the others.
+std::atomic<bool> g_countOthers{false};
+std::atomic<std::size_t> g_allocationsUntilFailure{0};
+std::atomic<bool> g_failed{false};
+thread_local std::size_t t_allocations = 0;
+// Blocks from operator new not yet given back, on every thread.
+std::atomic<std::ptrdiff_t> g_liveAllocations{0};
+
+bool ShouldFail() noexcept {
+  if (g_allocationsUntilFailure.load() == 0) return false;
+  const bool onChosenThread =
+      g_chosenThread.load() == std::this_thread::get_id();
+  if (onChosenThread == g_countOthers.load()) return false;
+  if (g_allocationsUntilFailure.fetch_sub(1) != 1) return false;
+  g_failed.store(true);
+  return true;
+}
+
+void* Allocate(std::size_t size) {
+  ++t_allocations;
+  if (ShouldFail()) throw std::bad_alloc();
+  if (void* memory = std::malloc(size == 0 ? 1 : size)) {
+    g_liveAllocations.fetch_add(1);
+    return memory;
+  }
+  throw std::bad_alloc();
+}
+
+void Release(void* memory) noexcept {
+  if (memory == nullptr) return;
+  g_liveAllocations.fetch_sub(1);
+  std::free(memory);
+}
+
+}  // namespace
+
+namespace {
+
+void Arm(std::size_t n, std::thread::id thread, bool countOthers) {
+  g_allocationsUntilFailure.store(0);
+  g_failed.store(false);
+  g_chosenThread.store(thread);
+  g_countOthers.store(countOthers);
+  g_allocationsUntilFailure.store(n);
+}
+
+}  // namespace
+
+void FailNthAllocation(std::size_t n, std::thread::id thread) {
+  Arm(n, thread, false);
+}
+
+void FailNthAllocationOutside(std::size_t n, std::thread::id thread) {
+  Arm(n, thread, true);
+}
+
+void CancelAllocationFailure() { g_allocationsUntilFailure.store(0); }
+
+bool AllocationFailureHappened() { return g_failed.load(); }
+
+std::size_t AllocationsOnThisThread() { return t_allocations; }
+
+std::ptrdiff_t LiveAllocations() { return g_liveAllocations.load(); }
+
+// The replaceable global allocation functions. The array and nothrow forms
+// of the standard library forward to these.
+void* operator new(std::size_t size) { return Allocate(size); }
+void* operator new[](std::size_t size) { return Allocate(size); }
+void operator delete(void* memory) noexcept { Release(memory); }
+void operator delete[](void* memory) noexcept { Release(memory); }
+void operator delete(void* memory, std::size_t) noexcept { Release(memory); }
+void operator delete[](void* memory, std::size_t) noexcept { Release(memory); }

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <thread>
+
+// A test-only hook into the global operator new of the test executable that
+// links this file: it can make one chosen allocation throw std::bad_alloc.
+
+// Makes the n-th allocation (n >= 1) counted from now on `thread` throw
+// std::bad_alloc; allocations on other threads are not counted. Only that
+// one allocation fails; later ones succeed.
+void FailNthAllocation(std::size_t n,
+                       std::thread::id thread = std::this_thread::get_id());
+
+// The same, counting allocations on every thread except `thread`: for a
+// thread that does not exist yet, such as a worker about to be started.
+void FailNthAllocationOutside(
+    std::size_t n, std::thread::id thread = std::this_thread::get_id());
+
+// Cancels a failure that has not happened yet.
+void CancelAllocationFailure();
+
+// Whether the armed failure has happened since it was armed.
+bool AllocationFailureHappened();
+
+// Allocations made on the calling thread since the process started.
+std::size_t AllocationsOnThisThread();
+
+// Blocks that operator new has handed out and operator delete has not yet
+// taken back, counted over all threads: equal before and after an operation
+// when that operation leaked nothing. Over-aligned allocations are not seen.
+std::ptrdiff_t LiveAllocations();
