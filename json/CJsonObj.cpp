@@ -42,3 +42,7 @@ const JsonVariant& CJsonObj::At(std::u16string_view key) const {
   if (const JsonVariant* value = Find(key)) return *value;
   throw std::out_of_range("invalid map<K, T> key");
 }
+
+JsonVariant& CJsonObj::At(std::u16string_view key) {
+  return const_cast<JsonVariant&>(std::as_const(*this).At(key));
+}

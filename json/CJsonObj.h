@@ -38,6 +38,7 @@ class CJsonObj {
   // The member's value; throws std::out_of_range("invalid map<K, T> key")
   // when the key is absent.
   [[nodiscard]] const JsonVariant& At(std::u16string_view key) const;
+  [[nodiscard]] JsonVariant& At(std::u16string_view key);
 
   [[nodiscard]] std::size_t size() const noexcept { return members_.size(); }
   [[nodiscard]] bool empty() const noexcept { return members_.empty(); }

@@ -1,0 +1,191 @@
+#include "json/CJsonObj.h"
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "json/CJsonValue.h"
+#include "json/JsonVariant.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::Pair;
+
+std::vector<std::u16string> Keys(const CJsonObj& object) {
+  std::vector<std::u16string> keys;
+  for (const auto& [key, value] : object) keys.push_back(key);
+  return keys;
+}
+
+TEST(CJsonObj, TraversesInCodeUnitOrder) {
+  const struct {
+    const char* what;
+    std::vector<std::u16string> inserted;
+    std::vector<std::u16string> traversed;
+  } kRows[] = {
+      {"ASCII, prefix first",
+       {u"b", u"B", u"ab", u"a", u""},
+       {u"", u"B", u"a", u"ab", u"b"}},
+      {"same keys reversed",
+       {u"", u"a", u"ab", u"B", u"b"},
+       {u"", u"B", u"a", u"ab", u"b"}},
+      {"Latin-1 after ASCII", {u"\u00E9", u"z"}, {u"z", u"\u00E9"}},
+      // Code units, not code points: a surrogate pair sorts below U+E000.
+      {"surrogate pair before U+FF01",
+       {u"\uFF01x", u"\xD83D\xDE00x"},
+       {u"\xD83D\xDE00x", u"\uFF01x"}},
+      {"surrogate pair before U+E000",
+       {u"\uE000", u"\xDBFF\xDFFF", u"\uD7FF"},
+       {u"\uD7FF", u"\xDBFF\xDFFF", u"\uE000"}},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.what);
+    CJsonObj object;
+    for (const auto& key : row.inserted) object[key] = 1;
+    EXPECT_THAT(Keys(object), ElementsAreArray(row.traversed));
+  }
+}
+
+TEST(CJsonObj, PairConstructionKeepsLaterValueOfRepeatedKey) {
+  const CJsonObj object{{u"x", 1}, {u"y", 2}, {u"x", 3}};
+  const std::vector<std::pair<std::u16string, JsonVariant>> members(
+      object.begin(), object.end());
+  EXPECT_THAT(members, ElementsAre(Pair(u"x", JsonVariant(3)),
+                                   Pair(u"y", JsonVariant(2))));
+  EXPECT_EQ(object.At(u"x").index(), 4u);
+}
+
+TEST(CJsonObj, ItemAccessInsertsNullOnlyForAbsentKey) {
+  CJsonObj object{{u"present", u"kept"}};
+
+  EXPECT_EQ(object[u"present"].ToString(), u"kept");
+  EXPECT_EQ(object.size(), 1u);
+
+  EXPECT_EQ(object[u"absent"].ToString(), u"");
+  ASSERT_EQ(object.size(), 2u);
+  EXPECT_EQ(object.At(u"absent").index(), 0u);
+  EXPECT_EQ(object.At(u"present"), JsonVariant(u"kept"));
+
+  object[u"absent"];
+  EXPECT_EQ(object.size(), 2u);
+}
+
+TEST(CJsonObj, NarrowKeyActsAsItsWideForm) {
+  const struct {
+    const char* narrow;
+    std::u16string wide;
+  } kRows[] = {
+      {"data", u"data"},
+      {"", u""},
+      {"\xC3\xA9t\xC3\xA9", u"\u00E9t\u00E9"},
+      {"\xF0\x9F\x98\x80", u"\xD83D\xDE00"},
+      {"bad\xFF", u"bad\uFFFD"},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.narrow);
+    CJsonObj object;
+    object[row.narrow] = 5;
+    EXPECT_THAT(Keys(object), ElementsAre(row.wide));
+    EXPECT_EQ(object[row.wide].ToString(), u"5");
+    object[row.wide] = 6;
+    EXPECT_EQ(object[row.narrow].ToString(), u"6");
+    EXPECT_EQ(object.size(), 1u);
+  }
+}
+
+TEST(CJsonObj, LookupsNeverInsert) {
+  CJsonObj object{{u"a", 1}, {u"b", u"text"}};
+  const CJsonObj before = object;
+
+  EXPECT_EQ(object.Find(u"missing"), nullptr);
+  EXPECT_EQ(object.Find(u""), nullptr);
+  ASSERT_NE(object.Find(u"b"), nullptr);
+  EXPECT_EQ(object.Find(u"b"), &object.At(u"b"));
+  EXPECT_EQ(*object.Find(u"b"), JsonVariant(u"text"));
+
+  try {
+    (void)object.At(u"missing");
+    ADD_FAILURE() << "At() of an absent key returned";
+  } catch (const std::out_of_range& error) {
+    EXPECT_STREQ(error.what(), "invalid map<K, T> key");
+  }
+  EXPECT_EQ(object, before);
+  EXPECT_THAT(Keys(object), ElementsAre(u"a", u"b"));
+}
+
+// root{"mid": {"items": [{"leaf": {"n": 1}}], "s": "x"}}, five levels deep
+// through an object, an array of objects and objects inside it.
+CJsonObj MakeTree() {
+  const CJsonObj leaf{{u"n", 1}};
+  const CJsonObj element{{u"leaf", leaf}};
+  const CJsonObj mid{{u"items", std::vector<CJsonObj>{element}}, {u"s", u"x"}};
+  return CJsonObj{{u"mid", mid}};
+}
+
+// The object reached after `depth` steps down MakeTree()'s spine, so the
+// test can write in place exactly where a shallow copy would share storage.
+CJsonObj& Nested(CJsonObj& root, int depth) {
+  const auto open = [](CJsonObj& object,
+                       std::u16string_view key) -> JsonVariant& {
+    return object.At(key);
+  };
+  CJsonObj* object = &root;
+  if (depth >= 1) object = &std::get<CJsonObj>(open(*object, u"mid"));
+  if (depth >= 2) {
+    object = &std::get<std::vector<CJsonObj>>(open(*object, u"items")).at(0);
+  }
+  if (depth >= 3) object = &std::get<CJsonObj>(open(*object, u"leaf"));
+  return *object;
+}
+
+TEST(CJsonObj, CopiesAreIndependentAtEveryDepth) {
+  const CJsonObj pristine = MakeTree();
+  for (int depth = 0; depth <= 3; ++depth) {
+    SCOPED_TRACE(depth);
+    {
+      CJsonObj source = MakeTree();
+      CJsonObj copy = source;
+      Nested(copy, depth)[u"n"] = u"changed in copy";
+      Nested(copy, depth)[u"added"] = true;
+      EXPECT_EQ(source, pristine);
+      EXPECT_NE(copy, pristine);
+    }
+    {
+      CJsonObj source = MakeTree();
+      const CJsonObj copy = source;
+      Nested(source, depth)[u"n"] = u"changed in source";
+      EXPECT_EQ(copy, pristine);
+    }
+    {
+      CJsonObj source = MakeTree();
+      CJsonObj assigned{{u"old", 1}, {u"s", 2}};
+      assigned = source;
+      EXPECT_EQ(assigned, pristine);
+      Nested(assigned, depth)[u"n"] = 2.5;
+      EXPECT_EQ(source, pristine);
+      Nested(source, depth)[u"n"] = false;
+      EXPECT_EQ(std::get<double>(Nested(assigned, depth).At(u"n")), 2.5);
+    }
+  }
+}
+
+TEST(CJsonObj, SelfAssignmentKeepsMembers) {
+  CJsonObj object = MakeTree();
+  object[u"other"] = std::vector<std::u16string>{u"a", u"b"};
+  const CJsonObj before = object;
+  const CJsonObj& alias = object;
+  object = alias;
+  EXPECT_EQ(object, before);
+  EXPECT_EQ(object.size(), 2u);
+}
+
+}  // namespace

@@ -1,0 +1,178 @@
+#include "json/CJsonValue.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <variant>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "json/CJsonObj.h"
+#include "json/JsonVariant.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+TEST(JsonVariant, ConstructionSelectsAlternative) {
+  const struct {
+    const char* what;
+    JsonVariant value;
+    std::size_t index;
+  } kRows[] = {
+      {"default", JsonVariant{}, 0},
+      {"nulls", std::vector<std::monostate>(2), 1},
+      {"uint32_t", std::uint32_t{7}, 2},
+      {"unsigned literal", 7u, 2},
+      {"uint32_t array", std::vector<std::uint32_t>{7}, 3},
+      {"int32_t", std::int32_t{-7}, 4},
+      {"int literal", 7, 4},
+      {"int32_t array", std::vector<std::int32_t>{-7}, 5},
+      {"double", 7.0, 6},
+      {"double array", std::vector<double>{7.0}, 7},
+      {"bool", true, 8},
+      {"bool array", std::vector<bool>{true}, 9},
+      {"u16string", u"text"s, 10},
+      {"u16string literal", u"text", 10},
+      {"empty u16string literal", u"", 10},
+      {"u16string array", std::vector<std::u16string>{u"text"}, 11},
+      {"object", CJsonObj{{u"a", 1}}, 12},
+      {"object array", std::vector<CJsonObj>{CJsonObj{}}, 13},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.what);
+    ASSERT_FALSE(row.value.valueless_by_exception());
+    EXPECT_EQ(row.value.index(), row.index);
+  }
+
+  // A pointer-to-bool conversion must not win over the string, nor make
+  // narrow text, which has no alternative of its own, compile as a boolean.
+  static_assert(!std::is_constructible_v<JsonVariant, const char*>);
+  const JsonVariant literal = u"text";
+  ASSERT_EQ(literal.index(), 10u);
+  EXPECT_EQ(std::get<std::u16string>(literal), u"text");
+}
+
+TEST(CJsonValue, ToStringRendersEachAlternative) {
+  const struct {
+    const char* what;
+    JsonVariant value;
+    std::u16string text;
+  } kRows[] = {
+      {"null", JsonVariant{}, u""},
+      {"uint32_t zero", std::uint32_t{0}, u"0"},
+      {"uint32_t max", std::uint32_t{4294967295u}, u"4294967295"},
+      {"int32_t -1", std::int32_t{-1}, u"-1"},
+      {"int32_t min", std::int32_t{-2147483647 - 1}, u"-2147483648"},
+      {"int32_t max", std::int32_t{2147483647}, u"2147483647"},
+      {"16000.0", 16000.0, u"16000.000000"},
+      {"0.3", 0.3, u"0.300000"},
+      {"0.01", 0.01, u"0.010000"},
+      {"-0.5", -0.5, u"-0.500000"},
+      {"1e20", 1e20, u"100000000000000000000.000000"},
+      {"true", true, u"1"},
+      {"false", false, u"0"},
+      {"string", u"text"s, u"text"},
+      {"empty string", u""s, u""},
+      {"string beyond BMP", u"\u4E2D\xD83D\xDE00"s, u"\u4E2D\xD83D\xDE00"},
+      {"string with NUL", u"a\0b"s, u"a\0b"s},
+      {"empty null array", std::vector<std::monostate>{}, u""},
+      {"null array", std::vector<std::monostate>(3), u""},
+      {"uint32_t array", std::vector<std::uint32_t>{1, 2}, u""},
+      {"int32_t array", std::vector<std::int32_t>{-1}, u""},
+      {"double array", std::vector<double>{0.5}, u""},
+      {"bool array", std::vector<bool>{true, false}, u""},
+      {"string array", std::vector<std::u16string>{u"text"}, u""},
+      {"empty object", CJsonObj{}, u""},
+      {"object", CJsonObj{{u"a", u"text"}}, u""},
+      {"object array", std::vector<CJsonObj>{CJsonObj{{u"a", 1}}}, u""},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.what);
+    JsonVariant value = row.value;
+    EXPECT_EQ(CJsonValue(&value).ToString(), row.text);
+  }
+
+  CJsonObj object;
+  EXPECT_EQ(object[u"fresh"].ToString(), u"");
+}
+
+TEST(CJsonValue, AssignmentReplacesAlternative) {
+  const struct {
+    const char* what;
+    JsonVariant before;
+    JsonVariant after;
+    std::size_t index;
+    std::u16string text;
+  } kRows[] = {
+      {"string to int", u"text", std::int32_t{-7}, 4, u"-7"},
+      {"int to string", std::int32_t{-7}, u"text", 10, u"text"},
+      {"object to double", CJsonObj{{u"a", 1}}, 0.5, 6, u"0.500000"},
+      {"array to bool", std::vector<std::u16string>{u"x"}, false, 8, u"0"},
+      {"bool to array", true, std::vector<std::int32_t>{1}, 5, u""},
+      {"string to string", u"long old text", u"new", 10, u"new"},
+      {"string to null", u"text", JsonVariant{}, 0, u""},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.what);
+    CJsonObj object;
+    object[u"k"] = row.before;
+    object[u"k"] = row.after;
+    ASSERT_EQ(object.size(), 1u);
+    EXPECT_EQ(object.At(u"k").index(), row.index);
+    EXPECT_EQ(object.At(u"k"), row.after);
+    EXPECT_EQ(object[u"k"].ToString(), row.text);
+  }
+}
+
+TEST(CJsonValue, SelfAssignmentLeavesValueUnchanged) {
+  const JsonVariant kRows[] = {
+      std::int32_t{5},
+      u"some text long enough to live on the heap",
+      std::vector<std::u16string>{u"a", u"b"},
+      std::vector<bool>{true, false, true},
+      CJsonObj{{u"inner", CJsonObj{{u"leaf", u"x"}}}, {u"n", 1}},
+      std::vector<CJsonObj>{CJsonObj{{u"a", 1}}, CJsonObj{}},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.index());
+    CJsonObj object;
+    object[u"k"] = row;
+    CJsonValue handle = object[u"k"];
+    handle = object.At(u"k");
+    EXPECT_EQ(object.size(), 1u);
+    EXPECT_EQ(object.At(u"k"), row);
+  }
+}
+
+TEST(CJsonValue, HandleSurvivesLaterInsertions) {
+  CJsonObj object;
+  CJsonValue handle = object[u"a"];
+  handle = std::int32_t{1};
+  const JsonVariant* const address = object.Find(u"a");
+
+  object[u"b"] = 2;
+  object[u"c"] = 3;
+  EXPECT_EQ(handle.ToString(), u"1");
+
+  // Keys on both sides of 'a' make the tree rebalance around its node.
+  for (int i = 0; i < 5000; ++i) {
+    const std::string digits = std::to_string(i);
+    object[std::u16string(digits.begin(), digits.end())] = i;
+    object[u"z" + std::u16string(digits.begin(), digits.end())] = i;
+  }
+  ASSERT_EQ(object.size(), 10003u);
+  EXPECT_EQ(object.Find(u"a"), address);
+
+  handle = u"through the old handle";
+  EXPECT_EQ(std::get<std::u16string>(object.At(u"a")),
+            u"through the old handle");
+  object[u"a"] = 42u;
+  EXPECT_EQ(handle.ToString(), u"42");
+  EXPECT_EQ(object.At(u"b"), JsonVariant(2));
+}
+
+}  // namespace
