@@ -161,8 +161,10 @@ TEST(CJsonValue, HandleSurvivesLaterInsertions) {
   // Keys on both sides of 'a' make the tree rebalance around its node.
   for (int i = 0; i < 5000; ++i) {
     const std::string digits = std::to_string(i);
-    object[std::u16string(digits.begin(), digits.end())] = i;
-    object[u"z" + std::u16string(digits.begin(), digits.end())] = i;
+    std::u16string key(digits.begin(), digits.end());
+    object[key] = i;
+    key.insert(key.begin(), u'z');
+    object[key] = i;
   }
   ASSERT_EQ(object.size(), 10003u);
   EXPECT_EQ(object.Find(u"a"), address);
