@@ -1,6 +1,7 @@
 // Conversion of the JSON model to jsoncpp values and compact UTF-8 text.
 
 #include <cstdint>
+#include <ios>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -71,6 +72,9 @@ std::string CJsonObj::ToJsonText() const {
   const std::unique_ptr<Json::StreamWriter> writer(builder.newStreamWriter());
   const Json::Value root = ToJson(*this);
   std::ostringstream text;
+  // A stream catches what its buffer throws and only sets badbit, which
+  // would hand back cut-off text for an allocation failure; let it through.
+  text.exceptions(std::ios::badbit);
   writer->write(root, &text);
   return std::move(text).str();
 }

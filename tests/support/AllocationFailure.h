@@ -5,6 +5,8 @@
 
 // A test-only hook into the global operator new of the test executable that
 // links this file: it can make one chosen allocation throw std::bad_alloc.
+// Valgrind replaces an executable's operator new with its own unless given
+// --soname-synonyms=somalloc=nouserintercepts; without it nothing fails.
 
 // Makes the n-th allocation (n >= 1) counted from now on `thread` throw
 // std::bad_alloc; allocations on other threads are not counted. Only that
