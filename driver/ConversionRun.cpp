@@ -16,6 +16,7 @@
 #include <system_error>
 #include <thread>
 
+#include "driver/ConversionRequest.h"
 #include "driver/ConvertTask.h"
 #include "json/CJsonObj.h"
 #include "json/TextEncoding.h"
@@ -32,15 +33,6 @@ void WaitOnePollInterval() {
 #endif
 }
 
-CJsonObj BuildRequest() {
-  return CJsonObj{
-      {u"file_path", u"D:\\Common\\Destkop\\test.wav"},
-      {u"model_path",
-       u"D:\\Common\\Destkop\\whisper-bin-x64-release\\models\\ggml-base.bin"},
-      {u"lang", u"zh"},
-      {u"prompt", u""}};
-}
-
 // The worker: hands the request to the library and raises the completion
 // flag on every path, so the main thread never waits forever. A failure
 // reaches the main thread through `failure`, written before the flag.
@@ -48,7 +40,7 @@ void SendRequest(const TaskHandle& task, std::atomic<bool>& completed,
                  std::exception_ptr& failure) noexcept {
   std::optional<CJsonObj> request;
   try {
-    request.emplace(BuildRequest());
+    request.emplace(BuildConversionRequest());
     const std::string text = request->ToJsonText();
     ConvertTaskStart(task, text.c_str());
   } catch (...) {
