@@ -102,6 +102,17 @@ std::string WideToUtf8(std::u16string_view wide) {
   const auto length = static_cast<int32_t>(wide.size());
   int32_t needed = 0;
   UErrorCode status = U_ZERO_ERROR;
+  // Every key and string of a document passes through here, mostly short:
+  // one pass into a stack buffer saves ICU's measuring pass. A UTF-16 unit
+  // never takes more than three UTF-8 bytes, so the buffer cannot overflow.
+  constexpr std::size_t kStackBytes = 256;
+  if (wide.size() <= kStackBytes / 3) {
+    char buffer[kStackBytes];
+    u_strToUTF8WithSub(buffer, static_cast<int32_t>(kStackBytes), &needed,
+                       wide.data(), length, kReplacement, nullptr, &status);
+    if (U_FAILURE(status)) return {};
+    return std::string(buffer, static_cast<std::size_t>(needed));
+  }
   u_strToUTF8WithSub(nullptr, 0, &needed, wide.data(), length, kReplacement,
                      nullptr, &status);
   if (status != U_BUFFER_OVERFLOW_ERROR) return {};

@@ -126,4 +126,19 @@ TEST(TextEncoding, RoundTripsValidText) {
   EXPECT_EQ(WideToUtf8(longText).size(), 40000u * (1 + 2 + 3 + 4));
 }
 
+TEST(WideToUtf8, ConvertsEveryLengthAroundShortTextPath) {
+  // Three-byte characters fill a small buffer fastest; a lone surrogate at
+  // the end must still become a whole U+FFFD.
+  for (std::size_t units = 80; units <= 90; ++units) {
+    SCOPED_TRACE(units);
+    std::u16string wide(units, u'\u4E2D');
+    std::string utf8;
+    for (std::size_t i = 0; i < units; ++i) utf8 += "\xE4\xB8\xAD";
+    EXPECT_EQ(WideToUtf8(wide), utf8);
+    wide.back() = u'\xD800';
+    utf8.replace(utf8.size() - 3, 3, "\xEF\xBF\xBD");
+    EXPECT_EQ(WideToUtf8(wide), utf8);
+  }
+}
+
 }  // namespace
