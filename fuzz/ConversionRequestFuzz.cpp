@@ -1,0 +1,103 @@
+// The conversion library's request parser on arbitrary bytes (a NUL ends the
+// request, as it does for a C caller). A request is either refused with a
+// reason or yields four well-formed UTF-8 texts without NUL, and every
+// result text built from it is well-formed JSON with an integer "code" and
+// the message as a string. Refused requests, and requests whose audio path
+// names nothing, also go through the C interface, where nothing touches a
+// file that exists.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include <json/value.h>
+
+#include "driver/ConvertTask.h"
+#include "fuzz/FuzzSupport.h"
+#include "kestrovandil/ConversionRequest.h"
+#include "kestrovandil/ResultText.h"
+
+namespace {
+
+using kestrovandil::ResultCode;
+
+constexpr int Code(ResultCode code) { return static_cast<int>(code); }
+
+void CheckText(std::string_view text, std::string_view member) {
+  fuzz::Check(fuzz::IsWellFormedUtf8(text),
+              std::string(member) + " is not well-formed UTF-8");
+  fuzz::Check(text.find('\0') == std::string_view::npos,
+              std::string(member) + " holds a NUL");
+}
+
+// A start through the C interface must answer with exactly this failure.
+void CheckStart(const std::string& request, ResultCode code,
+                const std::string& message) {
+  const TaskHandle task = ConvertTaskCreate();
+  fuzz::Check(task != nullptr, "ConvertTaskCreate returned null");
+  const Json::Value result = fuzz::CheckResultText(
+      ConvertTaskStart(task, request.c_str()), Code(code), message);
+  fuzz::Check(result["data"] == "", "a failed start has a non-empty \"data\"");
+  const std::optional<Json::Value> status =
+      fuzz::ParseJson(ConvertTaskStatus(task, ""));
+  fuzz::Check(status && status->isObject() &&
+                  fuzz::IsInteger((*status)["code"], Code(ResultCode::kOk)) &&
+                  (*status)["state"] == "failed",
+              "the status after a failed start is not \"failed\"");
+  ConvertTaskRelease(task);
+}
+
+bool NamesNothing(const std::string& utf8Path) {
+  std::error_code error;
+  const std::filesystem::path path(
+      std::u8string(utf8Path.begin(), utf8Path.end()));
+  const std::filesystem::file_status status =
+      std::filesystem::symlink_status(path, error);
+  return status.type() == std::filesystem::file_type::not_found;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
+                                      std::size_t size) {
+  const fuzz::CAllocationLimit limit(size);
+  const std::string request(reinterpret_cast<const char*>(data), size);
+  const kestrovandil::RequestParseResult parsed =
+      kestrovandil::ParseRequest(request.c_str());
+  fuzz::Check(parsed.request.has_value() == parsed.error.empty(),
+              "a parse has both or neither of a request and an error");
+
+  if (!parsed.request) {
+    CheckText(parsed.error, "the parse error");
+    const std::string message = "bad request: " + parsed.error;
+    fuzz::CheckResultText(
+        kestrovandil::FailureText(ResultCode::kBadRequest, message),
+        Code(ResultCode::kBadRequest), message);
+    CheckStart(request, ResultCode::kBadRequest, message);
+    return 0;
+  }
+
+  const kestrovandil::ConversionRequest& fields = *parsed.request;
+  CheckText(fields.filePath, "file_path");
+  CheckText(fields.modelPath, "model_path");
+  CheckText(fields.lang, "lang");
+  CheckText(fields.prompt, "prompt");
+  // The library's messages name the paths as given.
+  const std::string audioMessage = "audio file not found: " + fields.filePath;
+  fuzz::CheckResultText(
+      kestrovandil::FailureText(ResultCode::kAudioUnreadable, audioMessage),
+      Code(ResultCode::kAudioUnreadable), audioMessage);
+  const std::string modelMessage = "model file not found: " + fields.modelPath;
+  fuzz::CheckResultText(
+      kestrovandil::FailureText(ResultCode::kModelUnreadable, modelMessage),
+      Code(ResultCode::kModelUnreadable), modelMessage);
+  // A path that names something (a device, a pipe) could block a start.
+  if (NamesNothing(fields.filePath)) {
+    CheckStart(request, ResultCode::kAudioUnreadable, audioMessage);
+  }
+  return 0;
+}

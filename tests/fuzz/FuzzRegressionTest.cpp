@@ -1,0 +1,72 @@
+// Replays the kept inputs of one fuzz target through its
+// LLVMFuzzerTestOneInput, built without libFuzzer by the ordinary presets:
+// the inputs that once broke it (fuzz/regressions/<target>/) and its seed
+// corpus (fuzz/corpus/<target>/). The folders are read when the test runs,
+// so a newly kept input needs no rebuild. A broken property aborts the
+// process; the input's path is printed first so the log names it.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
+                                      std::size_t size);
+
+namespace {
+
+// CONVERSION_FUZZ_DIR, CONVERSION_FUZZ_TARGET and CONVERSION_FUZZ_SUITE (the
+// target's file name, so that the four executables' tests differ in name)
+// come from tests/fuzz/CMakeLists.txt.
+std::filesystem::path InputFolder(const char* kind) {
+  return std::filesystem::path(CONVERSION_FUZZ_DIR) / kind /
+         CONVERSION_FUZZ_TARGET;
+}
+
+// The regular files in folder, by name; none when it does not exist.
+std::vector<std::filesystem::path> InputsIn(
+    const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> inputs;
+  if (!std::filesystem::is_directory(folder)) return inputs;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (entry.is_regular_file()) inputs.push_back(entry.path());
+  }
+  std::sort(inputs.begin(), inputs.end());
+  return inputs;
+}
+
+void Replay(const std::filesystem::path& input) {
+  SCOPED_TRACE(input.string());
+  std::ifstream file(input, std::ios::binary);
+  ASSERT_TRUE(file.is_open());
+  const std::string bytes{std::istreambuf_iterator<char>(file),
+                          std::istreambuf_iterator<char>()};
+  std::fprintf(stderr, "replaying %s\n", input.string().c_str());
+  EXPECT_EQ(
+      LLVMFuzzerTestOneInput(
+          reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
+      0);
+}
+
+TEST(CONVERSION_FUZZ_SUITE, ReplaysInputsThatOnceFailed) {
+  for (const auto& input : InputsIn(InputFolder("regressions"))) {
+    Replay(input);
+  }
+}
+
+TEST(CONVERSION_FUZZ_SUITE, ReplaysSeedCorpus) {
+  const std::vector<std::filesystem::path> inputs =
+      InputsIn(InputFolder("corpus"));
+  // An empty list would mean a wrong folder, not a clean run.
+  ASSERT_FALSE(inputs.empty()) << InputFolder("corpus");
+  for (const auto& input : inputs) Replay(input);
+}
+
+}  // namespace
