@@ -25,6 +25,12 @@ CJsonObj::CJsonObj(
   for (const auto& [key, value] : pairs) (*this)[key] = value;
 }
 
+CJsonObj& CJsonObj::operator=(const CJsonObj& other) {
+  Members copy = other.members_;
+  members_.swap(copy);
+  return *this;
+}
+
 CJsonValue CJsonObj::operator[](std::u16string_view key) {
   return AccessMember(members_, key);
 }

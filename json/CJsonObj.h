@@ -22,6 +22,13 @@ class CJsonObj {
   using const_iterator = Members::const_iterator;
 
   CJsonObj() = default;
+  CJsonObj(const CJsonObj&) = default;
+  CJsonObj(CJsonObj&&) noexcept = default;
+  // Copies before it frees, so the source may be an object nested inside
+  // this one, and a failed copy leaves this object as it was.
+  CJsonObj& operator=(const CJsonObj& other);
+  CJsonObj& operator=(CJsonObj&&) noexcept = default;
+  ~CJsonObj() = default;
 
   // Item access for each pair in list order, then assignment of its value: a
   // repeated key keeps its place and takes the later value.

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #ifdef _WIN32
@@ -54,7 +55,11 @@ std::u16string FormatNumber(const NumberFormat& format, Number number) {
 }  // namespace
 
 CJsonValue& CJsonValue::operator=(const JsonVariant& value) {
-  *value_ = value;
+  // The source may live inside the value being replaced (a member assigned
+  // one of its own descendants), so copy it out before anything is freed.
+  // A failed copy then leaves the old value too.
+  JsonVariant copy(value);
+  *value_ = std::move(copy);
   return *this;
 }
 

@@ -188,4 +188,27 @@ TEST(CJsonObj, SelfAssignmentKeepsMembers) {
   EXPECT_EQ(object.size(), 2u);
 }
 
+// Assigning a part of a tree to the tree (or to the member that holds the
+// part) must copy the part before the old content goes.
+TEST(CJsonObj, AssignmentFromOwnDescendantCopiesFirst) {
+  const CJsonObj inner{{u"x", 1},
+                       {u"y", u"long enough to need the heap"},
+                       {u"z", std::vector<CJsonObj>{CJsonObj{{u"w", true}}}}};
+  const CJsonObj middle{{u"inner", inner}, {u"n", 2}};
+
+  CJsonObj whole{{u"middle", middle}, {u"s", u"x"}};
+  whole = std::get<CJsonObj>(whole.At(u"middle"));
+  EXPECT_EQ(whole, middle);
+
+  CJsonObj holder{{u"middle", middle}};
+  holder[u"middle"] = std::get<CJsonObj>(holder.At(u"middle")).At(u"inner");
+  EXPECT_EQ(holder.At(u"middle"), JsonVariant(inner));
+
+  // An array of objects replaced by an array held by one of its elements.
+  CJsonObj list{{u"list", std::vector<CJsonObj>{inner}}};
+  list[u"list"] =
+      std::get<std::vector<CJsonObj>>(list.At(u"list")).at(0).At(u"z");
+  EXPECT_EQ(list.At(u"list"), inner.At(u"z"));
+}
+
 }  // namespace
