@@ -1,6 +1,9 @@
 #include "kestrovandil/CConversionTask.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -42,7 +45,7 @@ Outcome Failure(ResultCode code, std::string message) {
 // The conversion proper: the request, then the audio, then the model. The
 // audio comes first because reading it is the long part that progress
 // reports on.
-Outcome Convert(const char* requestText, std::atomic<double>& progress) {
+Outcome Convert(const char* requestText, const ProgressCallback& onProgress) {
   RequestParseResult parsed = ParseRequest(requestText);
   if (!parsed.request) {
     return Failure(ResultCode::kBadRequest, "bad request: " + parsed.error);
@@ -54,8 +57,7 @@ Outcome Convert(const char* requestText, std::atomic<double>& progress) {
           OpenAudioFile(request.filePath, audio)) {
     return Failure(ResultCode::kAudioUnreadable, std::move(*problem));
   }
-  WavReadResult wav = ReadWav(
-      audio, [&progress](double fraction) { progress.store(fraction); });
+  WavReadResult wav = ReadWav(audio, onProgress);
   if (wav.error == WavError::kReadFailed) {
     return Failure(ResultCode::kAudioUnreadable,
                    "audio file cannot be read: " + request.filePath);
@@ -81,14 +83,35 @@ class CConversionTask::CRunGuard {
   CRunGuard(const CRunGuard&) = delete;
   CRunGuard& operator=(const CRunGuard&) = delete;
   ~CRunGuard() {
-    TaskState converting = TaskState::kConverting;
-    task_.state_.compare_exchange_strong(converting, TaskState::kFailed);
+    // Only this run publishes while it holds running_, so load and store
+    // cannot interleave with another writer.
+    const Snapshot last = task_.Load();
+    if (last.state == TaskState::kConverting) {
+      task_.Publish({TaskState::kFailed, last.progress});
+    }
     task_.running_.store(false, std::memory_order_release);
   }
 
  private:
   CConversionTask& task_;
 };
+
+namespace {
+constexpr double kProgressScale = 1e6;
+}  // namespace
+
+void CConversionTask::Publish(Snapshot snapshot) noexcept {
+  const auto millionths = static_cast<std::uint64_t>(
+      std::lround(std::clamp(snapshot.progress, 0.0, 1.0) * kProgressScale));
+  snapshot_.store(static_cast<std::uint64_t>(snapshot.state) << 32 |
+                  millionths);
+}
+
+CConversionTask::Snapshot CConversionTask::Load() const noexcept {
+  const std::uint64_t packed = snapshot_.load();
+  return {static_cast<TaskState>(packed >> 32),
+          static_cast<double>(packed & 0xFFFFFFFFu) / kProgressScale};
+}
 
 const char* CConversionTask::Start(const char* request) {
   bool idle = false;
@@ -97,21 +120,23 @@ const char* CConversionTask::Start(const char* request) {
     return kBusyStartText;
   }
   const CRunGuard guard(*this);
-  progress_.store(0.0);
-  state_.store(TaskState::kConverting);
+  Publish({TaskState::kConverting, 0.0});
 
-  const Outcome outcome = Convert(request, progress_);
+  const Outcome outcome = Convert(request, [this](double fraction) {
+    Publish({TaskState::kConverting, fraction});
+  });
   startResults_.push_back(outcome.code == ResultCode::kOk
                               ? SuccessText(outcome.format)
                               : FailureText(outcome.code, outcome.message));
-  state_.store(outcome.code == ResultCode::kOk ? TaskState::kDone
-                                               : TaskState::kFailed);
+  Publish(
+      {outcome.code == ResultCode::kOk ? TaskState::kDone : TaskState::kFailed,
+       Load().progress});
   return startResults_.back().c_str();
 }
 
 const char* CConversionTask::Status() {
-  const TaskState state = state_.load();
-  statusText_ = StatusText(StateName(state), progress_.load());
+  const Snapshot snapshot = Load();
+  statusText_ = StatusText(StateName(snapshot.state), snapshot.progress);
   return statusText_.c_str();
 }
 

@@ -12,7 +12,7 @@ enum class TaskState : std::uint8_t { kIdle, kConverting, kDone, kFailed };
 // One conversion task. It has no thread of its own: Start runs a conversion
 // on the caller's thread, and Status may look at it from another thread
 // meanwhile. Only the state and the progress are shared between the two, as
-// atomics; each returned text is written by one kind of call only.
+// one atomic; each returned text is written by one kind of call only.
 // Not copyable: handed out by address.
 class CConversionTask {
  public:
@@ -34,9 +34,18 @@ class CConversionTask {
  private:
   class CRunGuard;
 
+  // The state and the progress, published together so that a status never
+  // pairs one run's state with another run's progress.
+  struct Snapshot {
+    TaskState state;
+    double progress;
+  };
+  void Publish(Snapshot snapshot) noexcept;
+  [[nodiscard]] Snapshot Load() const noexcept;
+
   std::atomic<bool> running_{false};
-  std::atomic<TaskState> state_{TaskState::kIdle};
-  std::atomic<double> progress_{0.0};
+  // The state above 32 bits of progress in millionths.
+  std::atomic<std::uint64_t> snapshot_{0};
   // Written only by the start that holds running_; a deque never moves the
   // texts already in it.
   std::deque<std::string> startResults_;
