@@ -3,7 +3,7 @@
 #   make test   install what is missing, build and run every test: the suite
 #               under the release, asan and tsan presets (suites), the suite
 #               and one program run under valgrind (memcheck), and each fuzz
-#               target for FUZZ_SECONDS seconds (fuzz); about 20 minutes on
+#               target for FUZZ_SECONDS seconds (fuzz); 10 to 20 minutes on
 #               two cores from scratch
 # Each is incremental: with nothing changed it only checks and runs.
 #
@@ -28,12 +28,15 @@ deps:
 bench-deps:
 	@scripts/install-deps.sh libbenchmark-dev nlohmann-json3-dev
 
-# Configures a preset's build tree once; Ninja re-runs CMake when it must.
-build/%/build.ninja: | deps
+# Configures a preset's build tree, again when the presets change; Ninja
+# re-runs CMake itself when a CMakeLists.txt changes.
+build/%/build.ninja: CMakePresets.json | deps
 	cmake --preset $*
+	@touch $@
 
-build/bench/build.ninja: | bench-deps
+build/bench/build.ninja: CMakePresets.json | bench-deps
 	cmake --preset bench
+	@touch $@
 
 run: deps build/$(RUN_PRESET)/build.ninja
 	@cmake --build --preset $(RUN_PRESET) --target conversion-driver
@@ -69,8 +72,9 @@ bench: bench-deps build/bench/build.ninja
 memcheck-deps:
 	@scripts/install-deps.sh valgrind
 
-build/memcheck/build.ninja: | memcheck-deps
+build/memcheck/build.ninja: CMakePresets.json | memcheck-deps
 	cmake --preset memcheck
+	@touch $@
 
 # Valgrind is the preset's emulator: CTest starts every test executable, and
 # the program once, through it; any memory error or leak fails that test.
@@ -89,8 +93,9 @@ FUZZ_TARGETS ?= text_encoding_fuzz json_writer_fuzz conversion_request_fuzz \
 fuzz-deps:
 	@scripts/install-deps.sh clang libclang-rt-14-dev
 
-build/fuzz/build.ninja: | fuzz-deps
+build/fuzz/build.ninja: CMakePresets.json | fuzz-deps
 	cmake --preset fuzz
+	@touch $@
 
 # Each target starts from a scratch copy of its seed corpus in
 # build/fuzz/runs/<target>/, so the corpus in the repository changes only by

@@ -13,7 +13,6 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <thread>
 
 #include "driver/ConversionRequest.h"
@@ -49,22 +48,12 @@ void SendRequest(const TaskHandle& task, std::atomic<bool>& completed,
   completed.store(true);
 }
 
-// Waits until the worker has left the library, then joins it. Once the flag
-// is up the worker touches nothing of ours, so a thread that cannot be
-// joined is let go rather than ending the process.
+// Waits until the worker has left the library, then joins it; joining a
+// joinable thread from another thread does not fail.
 void AwaitWorker(std::thread& worker,
                  const std::atomic<bool>& completed) noexcept {
   while (!completed.load()) WaitOnePollInterval();
-  if (!worker.joinable()) return;
-  try {
-    worker.join();
-  } catch (const std::system_error&) {
-    try {
-      worker.detach();
-    } catch (const std::system_error&) {
-      // Neither joinable nor detachable: nothing is left to let go.
-    }
-  }
+  if (worker.joinable()) worker.join();
 }
 
 void ReportFailure(std::ostream& err, std::string_view context,

@@ -4,12 +4,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <unicode/urename.h>
 #include <unicode/ustring.h>
 #include <unicode/utypes.h>
 #endif
