@@ -189,7 +189,7 @@ JSON_WRITER = {
     "surrogate-keys": obj(("\ud800", i32(1)), ("\ufffd", i32(2)),
                           ("\udc00", i32(3)), ("\U0001F600", i32(4)),
                           ("\uff01", i32(5))),
-    "special-reals": obj(("r", reals(math.nan, math.inf, -math.inf, -0.0)),
+    "nan-and-infinities": obj(("r", reals(math.nan, math.inf, -math.inf, -0.0)),
                          ("d", reals(5e-324, 1e20, 1.7976931348623157e308)),
                          ("x", real(1.2345678901234567e-7))),
     "empty-unions": obj(("e", empty_union()),
