@@ -18,7 +18,8 @@
 
 #include "driver/ConvertTask.h"
 #include "fuzz/FuzzSupport.h"
-#include "kestrovandil/ConversionRequest.h"
+#include "kestrovandil/CStatus.h"
+#include "kestrovandil/RequestParser.h"
 #include "kestrovandil/ResultText.h"
 
 namespace {
@@ -35,12 +36,13 @@ void CheckText(std::string_view text, std::string_view member) {
 }
 
 // A start through the C interface must answer with exactly this failure.
-void CheckStart(const std::string& request, ResultCode code,
-                const std::string& message) {
+void CheckStart(const std::string& request,
+                const kestrovandil::CStatus& failure) {
   const TaskHandle task = ConvertTaskCreate();
   fuzz::Check(task != nullptr, "ConvertTaskCreate returned null");
-  const Json::Value result = fuzz::CheckResultText(
-      ConvertTaskStart(task, request.c_str()), Code(code), message);
+  const Json::Value result =
+      fuzz::CheckResultText(ConvertTaskStart(task, request.c_str()),
+                            Code(failure.code()), failure.message());
   fuzz::Check(result["data"] == "", "a failed start has a non-empty \"data\"");
   const std::optional<Json::Value> status =
       fuzz::ParseJson(ConvertTaskStatus(task, ""));
@@ -66,38 +68,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
   const fuzz::CAllocationLimit limit(size);
   const std::string request(reinterpret_cast<const char*>(data), size);
-  const kestrovandil::RequestParseResult parsed =
-      kestrovandil::ParseRequest(request.c_str());
-  fuzz::Check(parsed.request.has_value() == parsed.error.empty(),
-              "a parse has both or neither of a request and an error");
+  kestrovandil::ConversionRequest fields;
+  const kestrovandil::CStatus parsed =
+      kestrovandil::ParseRequest(request.c_str(), fields);
 
-  if (!parsed.request) {
-    CheckText(parsed.error, "the parse error");
-    const std::string message = "bad request: " + parsed.error;
-    fuzz::CheckResultText(
-        kestrovandil::FailureText(ResultCode::kBadRequest, message),
-        Code(ResultCode::kBadRequest), message);
-    CheckStart(request, ResultCode::kBadRequest, message);
+  if (!parsed.ok()) {
+    fuzz::Check(parsed.code() == ResultCode::kBadRequest,
+                "a refused request without code 1");
+    CheckText(parsed.message(), "the parse error");
+    fuzz::Check(parsed.message().starts_with("bad request: "),
+                "a refusal that does not say \"bad request: \"");
+    fuzz::CheckResultText(kestrovandil::FailureText(parsed),
+                          Code(ResultCode::kBadRequest), parsed.message());
+    CheckStart(request, parsed);
     return 0;
   }
 
-  const kestrovandil::ConversionRequest& fields = *parsed.request;
   CheckText(fields.filePath, "file_path");
   CheckText(fields.modelPath, "model_path");
   CheckText(fields.lang, "lang");
   CheckText(fields.prompt, "prompt");
   // The library's messages name the paths as given.
-  const std::string audioMessage = "audio file not found: " + fields.filePath;
-  fuzz::CheckResultText(
-      kestrovandil::FailureText(ResultCode::kAudioUnreadable, audioMessage),
-      Code(ResultCode::kAudioUnreadable), audioMessage);
-  const std::string modelMessage = "model file not found: " + fields.modelPath;
-  fuzz::CheckResultText(
-      kestrovandil::FailureText(ResultCode::kModelUnreadable, modelMessage),
-      Code(ResultCode::kModelUnreadable), modelMessage);
-  // A path that names something (a device, a pipe) could block a start.
-  if (NamesNothing(fields.filePath)) {
-    CheckStart(request, ResultCode::kAudioUnreadable, audioMessage);
-  }
+  const kestrovandil::CStatus audioMissing(
+      ResultCode::kAudioUnreadable, "audio file not found: " + fields.filePath);
+  fuzz::CheckResultText(kestrovandil::FailureText(audioMissing),
+                        Code(audioMissing.code()), audioMissing.message());
+  const kestrovandil::CStatus modelMissing(
+      ResultCode::kModelUnreadable,
+      "model file not found: " + fields.modelPath);
+  fuzz::CheckResultText(kestrovandil::FailureText(modelMissing),
+                        Code(modelMissing.code()), modelMissing.message());
+  if (NamesNothing(fields.filePath)) CheckStart(request, audioMissing);
   return 0;
 }

@@ -21,7 +21,6 @@ namespace {
 
 using kestrovandil::ResultCode;
 using kestrovandil::SampleFormat;
-using kestrovandil::WavError;
 using kestrovandil::WavFormat;
 
 // RIFF header (12 bytes), fmt chunk header and body (8 + 16), data chunk
@@ -72,29 +71,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   std::istringstream stream{std::string(bytes)};
   double progress = 0;
-  const kestrovandil::WavReadResult read =
-      kestrovandil::ReadWav(stream, [&progress](double fraction) {
+  WavFormat format;
+  const kestrovandil::CStatus read = kestrovandil::ReadWav(
+      stream, size, "memory",
+      [&progress](double fraction) {
         fuzz::Check(fraction > progress && fraction <= 1,
                     "progress does not grow within (0, 1]");
         progress = fraction;
-      });
+      },
+      format);
 
-  switch (read.error) {
-    case WavError::kNone:
-      fuzz::Check(read.detail.empty(), "an accepted file has a reason");
+  switch (read.code()) {
+    case ResultCode::kOk:
+      fuzz::Check(read.message().empty(), "an accepted file has a reason");
       fuzz::Check(progress == 1, "progress does not end at 1");
-      CheckAccepted(bytes, read.format);
+      CheckAccepted(bytes, format);
       break;
-    case WavError::kInvalidFormat: {
-      fuzz::Check(!read.detail.empty(), "a refusal without a reason");
-      const std::string message = "audio format invalid: " + read.detail;
-      fuzz::CheckResultText(
-          kestrovandil::FailureText(ResultCode::kAudioFormatInvalid, message),
-          static_cast<int>(ResultCode::kAudioFormatInvalid), message);
+    case ResultCode::kAudioFormatInvalid:
+      fuzz::Check(read.message().starts_with("audio format invalid: ") &&
+                      read.message().size() > 22,
+                  "a refusal without a reason");
+      fuzz::CheckResultText(kestrovandil::FailureText(read),
+                            static_cast<int>(read.code()), read.message());
       break;
-    }
-    case WavError::kReadFailed:
-      fuzz::Fail("a memory stream reported a read error");
+    default:
+      fuzz::Fail("a memory stream gave neither success nor a format error");
   }
   return 0;
 }

@@ -4,14 +4,13 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
-#include <fstream>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 
-#include "kestrovandil/ConversionRequest.h"
+#include "kestrovandil/CStatus.h"
 #include "kestrovandil/InputFiles.h"
+#include "kestrovandil/RequestParser.h"
 #include "kestrovandil/ResultText.h"
 #include "kestrovandil/WavReader.h"
 
@@ -32,45 +31,25 @@ std::string_view StateName(TaskState state) {
   return "failed";
 }
 
-struct Outcome {
-  ResultCode code = ResultCode::kOk;
-  std::string message;
-  WavFormat format;
-};
-
-Outcome Failure(ResultCode code, std::string message) {
-  return {code, std::move(message), {}};
-}
-
-// The conversion proper: the request, then the audio, then the model. The
-// audio comes first because reading it is the long part that progress
-// reports on.
-Outcome Convert(const char* requestText, const ProgressCallback& onProgress) {
-  RequestParseResult parsed = ParseRequest(requestText);
-  if (!parsed.request) {
-    return Failure(ResultCode::kBadRequest, "bad request: " + parsed.error);
+// The conversion proper: the request, then the files, then the audio's
+// samples. The model is checked before the audio is read, which for a large
+// file is the long part that progress reports on, so a missing model is
+// known at once.
+CStatus Convert(const char* requestText, const AudioOpener& openAudio,
+                const ProgressCallback& onProgress, WavFormat& format) {
+  ConversionRequest request;
+  if (CStatus status = ParseRequest(requestText, request); !status.ok()) {
+    return status;
   }
-  const ConversionRequest& request = *parsed.request;
-
-  std::ifstream audio;
-  if (std::optional<std::string> problem =
-          OpenAudioFile(request.filePath, audio)) {
-    return Failure(ResultCode::kAudioUnreadable, std::move(*problem));
+  AudioInput audio;
+  if (CStatus status = openAudio(request.filePath, audio); !status.ok()) {
+    return status;
   }
-  WavReadResult wav = ReadWav(audio, onProgress);
-  if (wav.error == WavError::kReadFailed) {
-    return Failure(ResultCode::kAudioUnreadable,
-                   "audio file cannot be read: " + request.filePath);
+  if (CStatus status = CheckModelFile(request.modelPath); !status.ok()) {
+    return status;
   }
-  if (wav.error == WavError::kInvalidFormat) {
-    return Failure(ResultCode::kAudioFormatInvalid,
-                   "audio format invalid: " + wav.detail);
-  }
-
-  if (std::optional<std::string> problem = CheckModelFile(request.modelPath)) {
-    return Failure(ResultCode::kModelUnreadable, std::move(*problem));
-  }
-  return {ResultCode::kOk, {}, wav.format};
+  return ReadWav(*audio.stream, audio.size, request.filePath, onProgress,
+                 format);
 }
 
 }  // namespace
@@ -122,16 +101,17 @@ const char* CConversionTask::Start(const char* request) {
   const CRunGuard guard(*this);
   Publish({TaskState::kConverting, 0.0});
 
-  const Outcome outcome = Convert(request, [this](double fraction) {
-    Publish({TaskState::kConverting, fraction});
-  });
-  startResults_.push_back(outcome.code == ResultCode::kOk
-                              ? SuccessText(outcome.format)
-                              : FailureText(outcome.code, outcome.message));
+  WavFormat format;
+  const CStatus outcome = Convert(
+      request, openAudio_,
+      [this](double fraction) {
+        Publish({TaskState::kConverting, fraction});
+      },
+      format);
+  startResult_ = outcome.ok() ? SuccessText(format) : FailureText(outcome);
   Publish(
-      {outcome.code == ResultCode::kOk ? TaskState::kDone : TaskState::kFailed,
-       Load().progress});
-  return startResults_.back().c_str();
+      {outcome.ok() ? TaskState::kDone : TaskState::kFailed, Load().progress});
+  return startResult_.c_str();
 }
 
 const char* CConversionTask::Status() {

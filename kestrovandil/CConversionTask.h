@@ -2,8 +2,10 @@
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <string>
+#include <utility>
+
+#include "kestrovandil/InputFiles.h"
 
 namespace kestrovandil {
 
@@ -16,14 +18,16 @@ enum class TaskState : std::uint8_t { kIdle, kConverting, kDone, kFailed };
 // Not copyable: handed out by address.
 class CConversionTask {
  public:
-  CConversionTask() = default;
+  // Reads its audio files through openAudio.
+  explicit CConversionTask(AudioOpener openAudio = OpenAudioFile)
+      : openAudio_(std::move(openAudio)) {}
   CConversionTask(const CConversionTask&) = delete;
   CConversionTask& operator=(const CConversionTask&) = delete;
 
   // Runs one conversion of the request text (may be null) and returns its
-  // result text. A start while another runs on this task is refused at once
-  // with a static busy text. Every other result is kept by the task until it
-  // is destroyed, so a caller may hold on to it across later starts.
+  // result text, valid until the next start on this task or the task's
+  // destruction. A start while another runs on this task is refused at once
+  // with a static busy text, which leaves the running start's result alone.
   // Throws only when memory or the runtime fails; the task is then "failed".
   [[nodiscard]] const char* Start(const char* request);
 
@@ -46,9 +50,9 @@ class CConversionTask {
   std::atomic<bool> running_{false};
   // The state above 32 bits of progress in millionths.
   std::atomic<std::uint64_t> snapshot_{0};
-  // Written only by the start that holds running_; a deque never moves the
-  // texts already in it.
-  std::deque<std::string> startResults_;
+  const AudioOpener openAudio_;
+  // Written only by the start that holds running_.
+  std::string startResult_;
   // Written only by Status.
   std::string statusText_;
 };

@@ -1,9 +1,10 @@
 // The C boundary: argument checks first, then a catch-all, so that no
 // exception ever unwinds into a C caller.
 
+#include "kestrovandil/ConvertTaskApi.h"
+
 #include <new>
 
-#include "driver/ConvertTask.h"
 #include "kestrovandil/CConversionTask.h"
 #include "kestrovandil/ResultText.h"
 

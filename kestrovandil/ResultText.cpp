@@ -1,7 +1,11 @@
 #include "kestrovandil/ResultText.h"
 
+#include <ios>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include <json/value.h>
 #include <json/writer.h>
@@ -20,6 +24,17 @@ Json::StreamWriterBuilder CompactWriter() {
 
 Json::Value CodeValue(ResultCode code) { return static_cast<int>(code); }
 
+// Json::writeString would do, but its stream swallows a failed allocation
+// and hands back cut-off text; this stream lets it through.
+std::string WriteText(const Json::StreamWriterBuilder& builder,
+                      const Json::Value& value) {
+  const std::unique_ptr<Json::StreamWriter> writer(builder.newStreamWriter());
+  std::ostringstream text;
+  text.exceptions(std::ios::badbit);
+  writer->write(value, &text);
+  return std::move(text).str();
+}
+
 }  // namespace
 
 std::string SuccessText(const WavFormat& format) {
@@ -33,16 +48,15 @@ std::string SuccessText(const WavFormat& format) {
   result["bits_per_sample"] = format.bitsPerSample;
   result["format"] =
       format.sampleFormat == SampleFormat::kPcm ? "pcm" : "float";
-  return Json::writeString(CompactWriter(), result);
+  return WriteText(CompactWriter(), result);
 }
 
-std::string FailureText(ResultCode code, std::string_view message) {
+std::string FailureText(const CStatus& failure) {
   Json::Value result(Json::objectValue);
-  result["code"] = CodeValue(code);
-  result["message"] =
-      Json::Value(message.data(), message.data() + message.size());
+  result["code"] = CodeValue(failure.code());
+  result["message"] = failure.message();
   result["data"] = "";
-  return Json::writeString(CompactWriter(), result);
+  return WriteText(CompactWriter(), result);
 }
 
 std::string StatusText(std::string_view state, double progress) {
@@ -54,7 +68,7 @@ std::string StatusText(std::string_view state, double progress) {
   Json::StreamWriterBuilder builder = CompactWriter();
   builder["precision"] = 4;
   builder["precisionType"] = "decimal";
-  return Json::writeString(builder, status);
+  return WriteText(builder, status);
 }
 
 }  // namespace kestrovandil

@@ -3,21 +3,10 @@
 #include <string>
 #include <string_view>
 
+#include "kestrovandil/CStatus.h"
 #include "kestrovandil/WavReader.h"
 
 namespace kestrovandil {
-
-// The "code" of every text the library returns.
-enum class ResultCode {
-  kOk = 0,
-  kBadRequest = 1,
-  kAudioUnreadable = 2,
-  kAudioFormatInvalid = 3,
-  kModelUnreadable = 4,
-  kBusy = 5,
-  kNullHandle = 6,
-  kInternalError = 7,
-};
 
 // Texts for the answers that must not allocate, or that may be returned to
 // several callers at once. Written as the builders below would write them.
@@ -37,9 +26,9 @@ inline constexpr char kInternalErrorStatusText[] =
 // keeps every digit of the double.
 [[nodiscard]] std::string SuccessText(const WavFormat& format);
 
-// The result of a failed start: the code, the message and an empty "data".
-[[nodiscard]] std::string FailureText(ResultCode code,
-                                      std::string_view message);
+// The result of a failed start: the status's code and message and an
+// empty "data".
+[[nodiscard]] std::string FailureText(const CStatus& failure);
 
 // A status text: code 0, the state's name and the progress rounded to four
 // decimals.

@@ -99,66 +99,78 @@ std::string CheckFormat(const WavFormat& format) {
   return {};
 }
 
+// The data chunk's size field when the writer could not seek back to fill
+// it in: the data then runs to the end of the stream.
+bool IsStreamedSize(std::uint32_t size) {
+  return size == 0 || size == 0xFFFFFFFF;
+}
+
 class CWavParser {
  public:
-  explicit CWavParser(std::istream& in) : in_(in) {}
+  CWavParser(std::istream& in, std::uint64_t streamSize,
+             const std::string& path, WavFormat& format)
+      : in_(in), streamSize_(streamSize), path_(path), format_(format) {}
 
-  WavReadResult Read(const ProgressCallback& onProgress) {
-    if (ReadRiffHeader() && FindData()) ReadData(onProgress);
-    return std::move(result_);
+  CStatus Read(const ProgressCallback& onProgress) {
+    std::uint32_t declaredSize = 0;
+    if (CStatus status = ReadRiffHeader(); !status.ok()) return status;
+    if (CStatus status = FindData(declaredSize); !status.ok()) return status;
+    return ReadData(declaredSize, onProgress);
   }
 
  private:
-  bool Invalid(std::string detail) {
-    result_.error = WavError::kInvalidFormat;
-    result_.detail = std::move(detail);
-    return false;
+  static CStatus Invalid(std::string detail) {
+    return {ResultCode::kAudioFormatInvalid,
+            "audio format invalid: " + std::move(detail)};
   }
 
-  bool ReadFailed() {
-    result_.error = WavError::kReadFailed;
-    result_.detail = "read error";
-    return false;
+  CStatus ReadFailed() const {
+    return {ResultCode::kAudioUnreadable,
+            "audio file cannot be read: " + path_};
   }
 
   // Reads as much of dest as the stream holds; the count read.
   std::size_t ReadUpTo(std::span<unsigned char> dest) {
     in_.read(reinterpret_cast<char*>(dest.data()),
              static_cast<std::streamsize>(dest.size()));
-    return static_cast<std::size_t>(in_.gcount());
+    const auto got = static_cast<std::size_t>(in_.gcount());
+    offset_ += got;
+    return got;
   }
 
-  bool ReadExactly(std::span<unsigned char> dest, const std::string& where) {
+  CStatus ReadExactly(std::span<unsigned char> dest, const std::string& where) {
     const std::size_t got = ReadUpTo(dest);
     if (in_.bad()) return ReadFailed();
     if (got != dest.size()) return Invalid("file ends inside " + where);
-    return true;
+    return {};
   }
 
   // Reads and drops, through the stream's own buffer, so a huge size costs
   // time only as far as the file really goes.
-  bool Skip(std::uint64_t size, const std::string& where) {
+  CStatus Skip(std::uint64_t size, const std::string& where) {
     in_.ignore(static_cast<std::streamsize>(size));
+    const auto got = static_cast<std::uint64_t>(in_.gcount());
+    offset_ += got;
     if (in_.bad()) return ReadFailed();
-    if (static_cast<std::uint64_t>(in_.gcount()) != size) {
-      return Invalid("file ends inside " + where);
-    }
-    return true;
+    if (got != size) return Invalid("file ends inside " + where);
+    return {};
   }
 
   // The RIFF size is left unchecked: streaming writers often leave it 0 or
   // 0xFFFFFFFF, and every chunk is held to the real end of the file anyway.
-  bool ReadRiffHeader() {
+  CStatus ReadRiffHeader() {
     std::array<unsigned char, 12> header{};
-    if (!ReadExactly(header, "the RIFF header")) return false;
+    if (CStatus status = ReadExactly(header, "the RIFF header"); !status.ok()) {
+      return status;
+    }
     if (!HasId(header.data(), "RIFF")) return Invalid("not a RIFF file");
     if (!HasId(header.data() + 8, "WAVE")) return Invalid("not a WAVE file");
-    return true;
+    return {};
   }
 
   // Walks the chunks up to the data chunk's header; the fmt chunk must come
   // first, as the data cannot be read without it.
-  bool FindData() {
+  CStatus FindData(std::uint32_t& dataSize) {
     bool haveFmt = false;
     for (;;) {
       std::array<unsigned char, 8> header{};
@@ -171,32 +183,40 @@ class CWavParser {
       const std::uint32_t size = Le32(header.data() + 4);
       if (HasId(header.data(), "data")) {
         if (!haveFmt) return Invalid("data chunk comes before the fmt chunk");
-        result_.format.dataSize = size;
-        return true;
+        dataSize = size;
+        return {};
       }
       const ChunkId id = {header[0], header[1], header[2], header[3]};
       if (HasId(header.data(), "fmt ")) {
         if (haveFmt) return Invalid("more than one fmt chunk");
-        if (!ReadFmt(size)) return false;
+        if (CStatus status = ReadFmt(size); !status.ok()) return status;
         haveFmt = true;
-      } else if (!Skip(size, ChunkName(id))) {
-        return false;
+      } else if (CStatus status = Skip(size, ChunkName(id)); !status.ok()) {
+        return status;
       }
       // Chunks start on even offsets; an odd-sized one is followed by a pad.
-      if (size % 2 == 1 && !Skip(1, ChunkName(id))) return false;
+      if (size % 2 == 1) {
+        if (CStatus status = Skip(1, ChunkName(id)); !status.ok()) {
+          return status;
+        }
+      }
     }
   }
 
-  bool ReadFmt(std::uint32_t size) {
+  CStatus ReadFmt(std::uint32_t size) {
     if (size < kFmtSize) {
       return Invalid("fmt chunk is too short (" + std::to_string(size) +
                      " bytes)");
     }
     std::array<unsigned char, kExtensibleFmtSize> body{};
     const std::size_t kept = std::min<std::size_t>(size, body.size());
-    if (!ReadExactly(std::span(body).first(kept), "the fmt chunk") ||
-        !Skip(size - kept, "the fmt chunk")) {
-      return false;
+    if (CStatus status =
+            ReadExactly(std::span(body).first(kept), "the fmt chunk");
+        !status.ok()) {
+      return status;
+    }
+    if (CStatus status = Skip(size - kept, "the fmt chunk"); !status.ok()) {
+      return status;
     }
     std::uint16_t tag = Le16(body.data());
     if (tag == kFormatExtensible) {
@@ -210,60 +230,81 @@ class CWavParser {
       }
       tag = Le16(body.data() + kSubFormatOffset);
     }
-    WavFormat& format = result_.format;
     if (tag == kFormatPcm) {
-      format.sampleFormat = SampleFormat::kPcm;
+      format_.sampleFormat = SampleFormat::kPcm;
     } else if (tag == kFormatFloat) {
-      format.sampleFormat = SampleFormat::kFloat;
+      format_.sampleFormat = SampleFormat::kFloat;
     } else {
       return Invalid("unsupported sample format " + Hex(tag, 4));
     }
-    format.channels = Le16(body.data() + 2);
-    format.sampleRate = Le32(body.data() + 4);
-    format.blockAlign = Le16(body.data() + 12);
-    format.bitsPerSample = Le16(body.data() + 14);
-    if (std::string problem = CheckFormat(format); !problem.empty()) {
+    format_.channels = Le16(body.data() + 2);
+    format_.sampleRate = Le32(body.data() + 4);
+    format_.blockAlign = Le16(body.data() + 12);
+    format_.bitsPerSample = Le16(body.data() + 14);
+    if (std::string problem = CheckFormat(format_); !problem.empty()) {
       return Invalid(std::move(problem));
     }
-    return true;
+    return {};
   }
 
   // Nothing is recognised, yet every sample is read, through one fixed
   // block, so that the time and progress of a run follow the audio's size.
-  bool ReadData(const ProgressCallback& onProgress) {
-    const std::uint32_t size = result_.format.dataSize;
-    const std::uint16_t blockAlign = result_.format.blockAlign;
-    if (size == 0) return Invalid("data chunk holds no samples");
-    if (size % blockAlign != 0) {
+  // Streamed data is read to the end of the stream; its progress is the
+  // share of the bytes that the stream's size leaves for it.
+  CStatus ReadData(std::uint32_t declaredSize,
+                   const ProgressCallback& onProgress) {
+    const bool streamed = IsStreamedSize(declaredSize);
+    const auto notWholeFrames = [this](std::uint64_t size) {
       return Invalid("data size " + std::to_string(size) +
                      " is not a multiple of the block align " +
-                     std::to_string(blockAlign));
+                     std::to_string(format_.blockAlign));
+    };
+    // A declared size is refused before its data is read.
+    if (!streamed && declaredSize % format_.blockAlign != 0) {
+      return notWholeFrames(declaredSize);
     }
+    const std::uint64_t expected =
+        !streamed ? declaredSize
+                  : (streamSize_ > offset_ ? streamSize_ - offset_ : 0);
     std::vector<unsigned char> block(kBlockSize);
     std::uint64_t done = 0;
-    while (done < size) {
+    for (;;) {
       const std::size_t wanted =
-          std::min<std::uint64_t>(block.size(), size - done);
+          streamed ? block.size()
+                   : std::min<std::uint64_t>(block.size(), expected - done);
+      if (wanted == 0) break;
       const std::size_t got = ReadUpTo(std::span(block).first(wanted));
       if (in_.bad()) return ReadFailed();
       done += got;
       if (got != wanted) {
-        return Invalid("data chunk is truncated: " + std::to_string(size) +
+        if (streamed) break;
+        return Invalid("data chunk is truncated: " + std::to_string(expected) +
                        " bytes declared, " + std::to_string(done) + " present");
       }
-      onProgress(static_cast<double>(done) / size);
+      if (done < expected) {
+        onProgress(static_cast<double>(done) / static_cast<double>(expected));
+      }
     }
-    return true;
+    if (done == 0) return Invalid("data chunk holds no samples");
+    if (done % format_.blockAlign != 0) return notWholeFrames(done);
+    format_.dataSize = done;
+    onProgress(1.0);
+    return {};
   }
 
   std::istream& in_;
-  WavReadResult result_;
+  const std::uint64_t streamSize_;
+  const std::string& path_;
+  WavFormat& format_;
+  std::uint64_t offset_ = 0;  // bytes taken from the stream so far
 };
 
 }  // namespace
 
-WavReadResult ReadWav(std::istream& in, const ProgressCallback& onProgress) {
-  return CWavParser(in).Read(onProgress);
+CStatus ReadWav(std::istream& in, std::uint64_t streamSize,
+                const std::string& path, const ProgressCallback& onProgress,
+                WavFormat& format) {
+  return CWavParser(in, streamSize, path, format).Read(onProgress);
 }
 
 }  // namespace kestrovandil

@@ -5,6 +5,8 @@
 #include <istream>
 #include <string>
 
+#include "kestrovandil/CStatus.h"
+
 namespace kestrovandil {
 
 enum class SampleFormat { kPcm, kFloat };
@@ -16,37 +18,35 @@ struct WavFormat {
   std::uint32_t sampleRate = 0;
   std::uint16_t bitsPerSample = 0;
   std::uint16_t blockAlign = 0;  // bytes per frame: one sample per channel
-  std::uint32_t dataSize = 0;    // bytes of sample data, whole frames only
+  std::uint64_t dataSize = 0;    // bytes of sample data, whole frames only
 
   [[nodiscard]] double DurationSeconds() const {
     return static_cast<double>(dataSize / blockAlign) / sampleRate;
   }
 };
 
-enum class WavError {
-  kNone,
-  kReadFailed,     // the stream reported an I/O error
-  kInvalidFormat,  // the bytes are not a WAVE file that can be converted
-};
-
-struct WavReadResult {
-  WavError error = WavError::kNone;
-  std::string detail;  // why, in a few words, when error is not kNone
-  WavFormat format;    // complete only when error is kNone
-};
-
 // Called after each block of sample data with the share read so far (0..1].
 using ProgressCallback = std::function<void(double fraction)>;
 
 // Reads one RIFF/WAVE stream front to back, sample data included, without
-// seeking, so a pipe serves as well as a file. Accepted: PCM with 8, 16, 24
-// or 32 bits, IEEE float with 32 or 64 bits, either plain or as
+// seeking, so that any stream serves. Accepted: PCM with 8, 16, 24 or 32
+// bits, IEEE float with 32 or 64 bits, either plain or as
 // WAVE_FORMAT_EXTENSIBLE; 1 to 32 channels; 1 Hz to 1 MHz. Unknown chunks
 // before the data are skipped; whatever follows the data is not read. The
 // RIFF size is not trusted: every size is checked against the bytes that are
-// really there, and a data chunk that ends early is invalid. Memory use is
-// fixed, whatever the header claims.
-[[nodiscard]] WavReadResult ReadWav(std::istream& in,
-                                    const ProgressCallback& onProgress);
+// really there, and a data chunk that ends early is invalid. A data size of
+// 0 or 0xFFFFFFFF, which a writer that cannot seek back leaves, means that
+// the data runs to the end of the stream. Memory use is fixed, whatever the
+// header claims.
+//
+// streamSize is the stream's length in bytes (0 when unknown), for the
+// progress of data that runs to the end; path names the file in the message
+// of a read error. On success fills format. Failures: code 2 "audio file
+// cannot be read: PATH" when the stream turns bad, code 3 "audio format
+// invalid: ..." otherwise.
+[[nodiscard]] CStatus ReadWav(std::istream& in, std::uint64_t streamSize,
+                              const std::string& path,
+                              const ProgressCallback& onProgress,
+                              WavFormat& format);
 
 }  // namespace kestrovandil

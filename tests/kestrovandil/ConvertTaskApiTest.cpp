@@ -1,6 +1,11 @@
+#include "kestrovandil/ConvertTaskApi.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <ios>
+#include <memory>
 #include <string>
 #include <thread>
 #include <utility>
@@ -12,7 +17,9 @@
 
 #include "TaskTesting.h"
 #include "WavBytes.h"
-#include "driver/ConvertTask.h"
+#include "kestrovandil/CConversionTask.h"
+#include "kestrovandil/CStatus.h"
+#include "kestrovandil/InputFiles.h"
 
 namespace {
 
@@ -25,6 +32,7 @@ static_assert(sizeof(kDriverRequest) == 152 + 1);
 
 TEST(ConvertTaskStart, RejectsBadRequests) {
   const std::string deep = std::string(5000, '[') + std::string(5000, ']');
+  const std::string overLimit = RequestOfSize(1024 * 1024 + 1);
   const char kNulInPath[] =
       R"({"file_path":"a.wav\u0000b","model_path":"m","lang":"zh","prompt":""})";
   const struct {
@@ -39,7 +47,8 @@ TEST(ConvertTaskStart, RejectsBadRequests) {
        "not a JSON text"},
       {R"({"file_path":"a","file_path":"b","model_path":"m","lang":"zh","prompt":""})",
        "not a JSON text"},
-      {deep.c_str(), "not a JSON text"},
+      {deep.c_str(), "nested deeper than 64 levels"},
+      {overLimit.c_str(), "longer than 1048576 bytes"},
       {"[]", "not a JSON object"},
       {"42", "not a JSON object"},
       {R"("text")", "not a JSON object"},
@@ -91,6 +100,7 @@ TEST(ConvertTaskStart, ReportsUnusableInputFiles) {
   const std::string folder = dir.path().string();
   const std::string empty = dir.Write("empty.bin", "");
   const std::string missing = (dir.path() / "missing.bin").string();
+  const std::string noise = dir.Write("noise.wav", "not a WAVE file");
   const struct {
     std::string request;
     int code;
@@ -104,6 +114,8 @@ TEST(ConvertTaskStart, ReportsUnusableInputFiles) {
       {RequestText(folder, dir.modelPath()), 2,
        "audio file is a directory: " + folder},
       {RequestText(audio, missing), 4, "model file not found: " + missing},
+      // The model is checked before the audio is read.
+      {RequestText(noise, missing), 4, "model file not found: " + missing},
       {RequestText(audio, empty), 4, "model file is empty: " + empty},
       {RequestText(audio, folder), 4,
        "model file is not a regular file: " + folder},
@@ -148,9 +160,9 @@ TEST(ConvertTaskStatus, IgnoresTheQuery) {
   }
 }
 
-// Each start result is read again after later calls on the same task, so a
-// task that reused or freed an earlier text fails here, under ASan above all.
-TEST(ConvertTaskStart, ResultsLiveUntilRelease) {
+// Each start result is read again after a status call, so a task that
+// reused or freed it before the next start fails here, under ASan above all.
+TEST(ConvertTaskStart, ResultLivesUntilTheNextStart) {
   const CTestDir dir;
   const std::string audio =
       dir.Write("audio.wav", WavFile(kFloat, 1, 8000, 32, 4000));
@@ -164,17 +176,17 @@ TEST(ConvertTaskStart, ResultsLiveUntilRelease) {
       {RequestText(audio, dir.modelPath()), 0, "done"},
       {"not json", 1, "failed"},
       {RequestText(audio, dir.modelPath(), "en", "a prompt"), 0, "done"},
+      {RequestOfSize(1024 * 1024), 2, "failed"},
   };
-  std::vector<std::pair<const char*, std::string>> results;
   for (const auto& run : kRuns) {
-    SCOPED_TRACE(run.request);
+    SCOPED_TRACE(run.request.substr(0, 80));
     const char* result = ConvertTaskStart(task.get(), run.request.c_str());
-    EXPECT_EQ(ParseText(result)["code"], run.code);
-    results.emplace_back(result, result);
+    const std::string copy = result;
     const char* status = ConvertTaskStatus(task.get(), "");
     EXPECT_EQ(ParseText(status)["state"], run.state);
+    EXPECT_EQ(result, copy);
+    EXPECT_EQ(ParseText(result)["code"], run.code);
   }
-  for (const auto& [pointer, copy] : results) EXPECT_EQ(pointer, copy);
 }
 
 #if !defined(_WIN32)
@@ -183,18 +195,26 @@ TEST(ConvertTaskStart, ResultsLiveUntilRelease) {
 // conversion runs exactly as long as the test wants.
 class ConvertTaskRunning : public ::testing::Test {
  protected:
+  // The library refuses anything but a regular file; a stream opened on the
+  // pipe stands in for a file whose reading takes as long as the test wants.
+  static kestrovandil::CStatus OpenPipe(const std::string& path,
+                                        kestrovandil::AudioInput& audio) {
+    audio.stream = std::make_unique<std::ifstream>(path, std::ios::binary);
+    return {};
+  }
+
   static constexpr std::uint32_t kFrames = 131072;  // four 64 KiB blocks
   static constexpr std::size_t kHeaderSize = 44;
   static constexpr std::size_t kBlock = 65536;
 
   void StartConversion() {
     request_ = RequestText(fifo_.string(), dir_.modelPath());
-    starter_ = std::jthread(
-        [this] { result_ = ConvertTaskStart(task_.get(), request_.c_str()); });
+    starter_ =
+        std::jthread([this] { result_ = task_.Start(request_.c_str()); });
     ASSERT_TRUE(writer_.Open());
   }
 
-  Json::Value Status() { return ParseText(ConvertTaskStatus(task_.get(), "")); }
+  Json::Value Status() { return ParseText(task_.Status()); }
 
   bool WaitForProgress(double progress) {
     return WaitFor([&] { return Status()["progress"] == progress; });
@@ -203,7 +223,7 @@ class ConvertTaskRunning : public ::testing::Test {
   const CTestDir dir_;
   const std::filesystem::path fifo_ = dir_.path() / "audio.wav";
   const std::string wav_ = WavFile(kPcm, 1, 16000, 16, kFrames);
-  const TaskPtr task_ = MakeTask();
+  kestrovandil::CConversionTask task_{OpenPipe};
   std::string request_;
   const char* result_ = nullptr;
   // The writer comes after the thread, so that on an early exit it closes
@@ -218,7 +238,7 @@ TEST_F(ConvertTaskRunning, RefusesASecondStart) {
   ASSERT_TRUE(WaitForProgress(0.25));
   std::thread([this] {
     EXPECT_STREQ(
-        ConvertTaskStart(task_.get(), request_.c_str()),
+        task_.Start(request_.c_str()),
         R"({"code":5,"data":"",)"
         R"("message":"busy: a conversion is already running on this task"})");
   }).join();

@@ -61,6 +61,12 @@ std::string RequestText(const std::string& filePath,
   return Json::writeString(builder, request);
 }
 
+std::string RequestOfSize(std::size_t size) {
+  const std::string bare = RequestText("missing.wav", "missing.bin");
+  return RequestText("missing.wav", "missing.bin", "zh",
+                     std::string(size - bare.size(), 'x'));
+}
+
 Json::Value StartOnce(const char* request) {
   const TaskPtr task = MakeTask();
   return ParseText(ConvertTaskStart(task.get(), request));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -27,6 +28,10 @@ using TaskPtr = std::unique_ptr<ConvertTask, decltype(&ConvertTaskRelease)>;
                                       const std::string& modelPath,
                                       const std::string& lang = "zh",
                                       const std::string& prompt = "");
+
+// A request of exactly size bytes, padded by its prompt, whose audio file
+// does not exist.
+[[nodiscard]] std::string RequestOfSize(std::size_t size);
 
 // The parsed result of one start on a new task.
 [[nodiscard]] Json::Value StartOnce(const char* request);

@@ -59,6 +59,14 @@ TEST(WavReader, DescribesValidFiles) {
        16, "pcm"},
       {"RIFF size left 0 by a streaming writer",
        "RIFF" + Le32(0) + "WAVE" + fmt16 + data, 1.0, 16000, 1, 16, "pcm"},
+      {"data size left 0 by a streaming writer: read to the end",
+       "RIFF" + Le32(0) + "WAVE" + fmt16 +
+           RawChunk("data", 0, std::string(32000, '\0')),
+       1.0, 16000, 1, 16, "pcm"},
+      {"data size left 0xFFFFFFFF, many blocks",
+       "RIFF" + Le32(0xFFFFFFFF) + "WAVE" + fmt16 +
+           RawChunk("data", 0xFFFFFFFF, std::string(200000, '\0')),
+       6.25, 16000, 1, 16, "pcm"},
   };
   const CTestDir dir;
   for (const auto& row : kRows) {
@@ -129,8 +137,12 @@ TEST(WavReader, RejectsBrokenAndHostileFiles) {
       {RiffWave(fmt16 + Chunk("data", "abc")),
        "data size 3 is not a multiple of the block align 2"},
       {RiffWave(Chunk("fmt ", FmtBody(kPcm, 1, 8000, 8)) +
-                RawChunk("data", 0xFFFFFFFF, std::string(100, '\0'))),
-       "data chunk is truncated: 4294967295 bytes declared, 100 present"},
+                RawChunk("data", 0xFFFFFFFE, std::string(100, '\0'))),
+       "data chunk is truncated: 4294967294 bytes declared, 100 present"},
+      {RiffWave(fmt16 + RawChunk("data", 0xFFFFFFFF, "abc")),
+       "data size 3 is not a multiple of the block align 2"},
+      {RiffWave(fmt16 + RawChunk("data", 0xFFFFFFFF, "")),
+       "data chunk holds no samples"},
       {RiffWave(fmt16 + RawChunk("data", 200, std::string(101, '\0'))),
        "data chunk is truncated: 200 bytes declared, 101 present"},
       // A reader adding sizes in 32 bits would wrap round to the fmt chunk

@@ -3,7 +3,9 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdlib>
+#include <exception>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -12,6 +14,8 @@ std::atomic<std::thread::id> g_chosenThread{};
 std::atomic<bool> g_countOthers{false};
 std::atomic<std::size_t> g_allocationsUntilFailure{0};
 std::atomic<bool> g_failed{false};
+// Written only while no failure is armed; arming publishes it.
+std::exception_ptr g_failureException;
 thread_local std::size_t t_allocations = 0;
 // Blocks from operator new not yet given back, on every thread.
 std::atomic<std::ptrdiff_t> g_liveAllocations{0};
@@ -28,7 +32,10 @@ bool ShouldFail() noexcept {
 
 void* Allocate(std::size_t size) {
   ++t_allocations;
-  if (ShouldFail()) throw std::bad_alloc();
+  if (ShouldFail()) {
+    if (g_failureException) std::rethrow_exception(g_failureException);
+    throw std::bad_alloc();
+  }
   if (void* memory = std::malloc(size == 0 ? 1 : size)) {
     g_liveAllocations.fetch_add(1);
     return memory;
@@ -64,7 +71,14 @@ void FailNthAllocationOutside(std::size_t n, std::thread::id thread) {
   Arm(n, thread, true);
 }
 
-void CancelAllocationFailure() { g_allocationsUntilFailure.store(0); }
+void SetAllocationFailureException(std::exception_ptr error) {
+  g_failureException = std::move(error);
+}
+
+void CancelAllocationFailure() {
+  g_allocationsUntilFailure.store(0);
+  g_failureException = nullptr;
+}
 
 bool AllocationFailureHappened() { return g_failed.load(); }
 

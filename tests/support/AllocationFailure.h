@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <exception>
 #include <thread>
 
 // A test-only hook into the global operator new of the test executable that
@@ -19,7 +20,12 @@ void FailNthAllocation(std::size_t n,
 void FailNthAllocationOutside(
     std::size_t n, std::thread::id thread = std::this_thread::get_id());
 
-// Cancels a failure that has not happened yet.
+// What the armed failure throws instead of std::bad_alloc, for a library
+// that reports its own failed allocations another way; null for
+// std::bad_alloc. Set it before arming.
+void SetAllocationFailureException(std::exception_ptr error);
+
+// Cancels a failure that has not happened yet, and the exception set above.
 void CancelAllocationFailure();
 
 // Whether the armed failure has happened since it was armed.

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "kestrovandil/CStatus.h"
+
+namespace kestrovandil {
+
+// The members of a start request, as UTF-8 without NUL characters.
+struct ConversionRequest {
+  std::string filePath;
+  std::string modelPath;
+  std::string lang;
+  std::string prompt;
+};
+
+// Far above any real request, whose paths are a few hundred bytes at most.
+inline constexpr std::size_t kMaxRequestBytes = 1024 * 1024;
+// A request is one flat object; deeper nesting is refused before parsing,
+// well within the parser's own stack limit.
+inline constexpr int kMaxRequestNesting = 64;
+
+// Parses a request text: strict JSON (no comments, no trailing text, no
+// duplicate keys) holding an object whose "file_path", "model_path", "lang"
+// and "prompt" are strings; other members are ignored. A null text, one
+// longer than kMaxRequestBytes and one nested deeper than kMaxRequestNesting
+// are refused without being parsed. Bad input gives code 1 and a message
+// that begins "bad request: "; running out of memory throws, so that it is
+// never mistaken for the caller's fault.
+[[nodiscard]] CStatus ParseRequest(const char* text,
+                                   ConversionRequest& request);
+
+}  // namespace kestrovandil
