@@ -48,13 +48,21 @@ void SendRequest(const TaskHandle& task, std::atomic<bool>& completed,
   completed.store(true);
 }
 
-// Waits until the worker has left the library, then joins it; joining a
-// joinable thread from another thread does not fail.
-void AwaitWorker(std::thread& worker,
-                 const std::atomic<bool>& completed) noexcept {
-  while (!completed.load()) WaitOnePollInterval();
-  if (worker.joinable()) worker.join();
-}
+// The task, released when the run ends, whichever way it ends. Declared
+// before the worker, which is joined first, so that no call on the task is
+// in progress when it goes.
+class CTask {
+ public:
+  CTask() : handle_(ConvertTaskCreate()) {}
+  CTask(const CTask&) = delete;
+  CTask& operator=(const CTask&) = delete;
+  ~CTask() { ConvertTaskRelease(handle_); }
+
+  [[nodiscard]] const TaskHandle& handle() const noexcept { return handle_; }
+
+ private:
+  const TaskHandle handle_;
+};
 
 void ReportFailure(std::ostream& err, std::string_view context,
                    const std::exception_ptr& failure) noexcept {
@@ -77,15 +85,16 @@ void ReportFailure(std::ostream& err, std::string_view context,
 
 int RunConversion(std::ostream& out, std::ostream& err) {
   std::atomic<bool> completed{false};
-  TaskHandle task = ConvertTaskCreate();
+  const CTask task;
   CJsonObj result;
   std::exception_ptr workerFailure;
-  std::thread worker;
+  // Joined by its destructor on every early return, after the worker has
+  // left the library: then the task is released.
+  std::jthread worker;
   try {
-    worker = std::thread(SendRequest, std::cref(task), std::ref(completed),
-                         std::ref(workerFailure));
+    worker = std::jthread(SendRequest, std::cref(task.handle()),
+                          std::ref(completed), std::ref(workerFailure));
   } catch (...) {
-    ConvertTaskRelease(task);
     ReportFailure(err, "cannot start the conversion worker",
                   std::current_exception());
     return 1;
@@ -94,11 +103,10 @@ int RunConversion(std::ostream& out, std::ostream& err) {
   try {
     while (!completed.load()) {
       WaitOnePollInterval();
-      ConvertTaskStatus(task, "");
+      ConvertTaskStatus(task.handle(), "");
     }
     worker.join();
     if (workerFailure) {
-      ConvertTaskRelease(task);
       ReportFailure(err, "cannot send the conversion request", workerFailure);
       return 1;
     }
@@ -107,12 +115,8 @@ int RunConversion(std::ostream& out, std::ostream& err) {
       throw std::runtime_error("cannot write to standard output");
     }
   } catch (...) {
-    AwaitWorker(worker, completed);
-    ConvertTaskRelease(task);
     ReportFailure(err, "the conversion run failed", std::current_exception());
     return 1;
   }
-
-  ConvertTaskRelease(task);
   return 0;
 }

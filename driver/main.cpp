@@ -1,5 +1,9 @@
 #include <iostream>
 
 #include "driver/ConversionRun.h"
+#include "driver/OutputSignals.h"
 
-int main(int, char**) { return RunConversion(std::cout, std::cerr); }
+int main(int, char**) {
+  IgnoreOutputSignals();
+  return RunConversion(std::cout, std::cerr);
+}

@@ -1,5 +1,6 @@
 #include "driver/ConversionRun.h"
 
+#include <algorithm>
 #include <chrono>
 #include <sstream>
 #include <string>
@@ -65,6 +66,9 @@ int Count(const RunResult& run, Call call) {
   return count;
 }
 
+// The bounds hold under any load short of starvation: a wait may run late,
+// but never short (a missed or early wait), and not every wait runs a whole
+// second late (a doubled wait makes each of them last two).
 TEST(RunConversion, SlowStartIsPolledEverySecondThenPrintsAndReleases) {
   const auto mainThread = std::this_thread::get_id();
   const RunResult run = RunWithFake(
@@ -73,35 +77,51 @@ TEST(RunConversion, SlowStartIsPolledEverySecondThenPrintsAndReleases) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "\n");
   EXPECT_EQ(run.err, "");
-  // Started at once; status at about 1 s, 2 s and 3 s: the third wait began
-  // before the start returned at 2.5 s and runs to its end.
-  EXPECT_THAT(
-      CallsOf(run),
-      ElementsAre(Call::kCreate, Call::kStart, Call::kStatus, Call::kStatus,
-                  Call::kStatus, Call::kFlush, Call::kRelease));
+  const std::vector<Call> calls = CallsOf(run);
+  ASSERT_GE(calls.size(), 6u);
+  EXPECT_THAT(std::vector(calls.begin(), calls.begin() + 2),
+              ElementsAre(Call::kCreate, Call::kStart));
+  EXPECT_THAT(std::vector(calls.end() - 2, calls.end()),
+              ElementsAre(Call::kFlush, Call::kRelease));
+  EXPECT_EQ(Count(run, Call::kStartReturn), 1);
+  EXPECT_GE(Count(run, Call::kStatus), 2);
 
+  // The wait that the start's return falls into runs to its end, and one
+  // more status call follows; a second one only when the worker is held up
+  // between its return and the flag.
+  int statusAfterReturn = 0;
+  bool returned = false;
   auto previous = run.events.front().time;
+  auto shortest = milliseconds::max();
   for (const auto& event : run.events) {
     EXPECT_EQ(event.task,
               event.call == Call::kFlush ? nullptr : fake::SampleTask());
-    if (event.call == Call::kStart) {
+    if (event.call == Call::kStart || event.call == Call::kStartReturn) {
       EXPECT_NE(event.thread, mainThread);
-      EXPECT_EQ(event.text, kRequestText);
-      EXPECT_EQ(event.text.size(), 153u);
+      returned = event.call == Call::kStartReturn;
     } else {
       EXPECT_EQ(event.thread, mainThread);
+    }
+    if (event.call == Call::kStart) {
+      EXPECT_EQ(event.text, kRequestText);
+      EXPECT_EQ(event.text.size(), 153u);
     }
     if (event.call == Call::kStatus) {
       EXPECT_FALSE(event.nullText);
       EXPECT_EQ(event.text, std::string(1, '\0'));
-      const auto wait = event.time - previous;
+      const auto wait =
+          std::chrono::duration_cast<milliseconds>(event.time - previous);
       EXPECT_GE(wait, milliseconds(1000));
-      EXPECT_LT(wait, milliseconds(1900));
+      shortest = std::min(shortest, wait);
       previous = event.time;
+      statusAfterReturn += returned;
     }
   }
+  EXPECT_GE(statusAfterReturn, 1);
+  EXPECT_LE(statusAfterReturn, 2);
+  EXPECT_LT(shortest, milliseconds(2000));
   // The line was complete and flushed before the task went.
-  EXPECT_EQ(run.events[5].text, "\n");
+  EXPECT_EQ(run.events[run.events.size() - 2].text, "\n");
 }
 
 TEST(RunConversion, QuickStartNeedsAtMostOneStatusCall) {
@@ -122,7 +142,8 @@ TEST(RunConversion, NullTaskIsPassedToEveryCall) {
 
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "\n");
-  EXPECT_EQ(Count(run, Call::kStatus), 2);
+  // About two, as many as the load lets one-second waits fit in.
+  EXPECT_GE(Count(run, Call::kStatus), 1);
   for (const auto& event : run.events) EXPECT_EQ(event.task, nullptr);
   EXPECT_EQ(run.events.back().call, Call::kRelease);
 }

@@ -88,6 +88,7 @@ extern "C" const char* ConvertTaskStart(TaskHandle task, const char* request) {
   fake::RecordLocked(std::move(event));
   std::this_thread::sleep_for(fake::g_behaviour.startDuration);
   if (fake::g_behaviour.onStart) fake::g_behaviour.onStart();
+  fake::RecordLocked(fake::MakeEvent(Call::kStartReturn, task));
   return "{\"code\":0}";
 }
 

@@ -13,7 +13,8 @@
 // driver's tests in place of the real one.
 namespace fake {
 
-enum class Call { kCreate, kStart, kStatus, kRelease, kFlush };
+// kStartReturn is recorded by the start as it returns.
+enum class Call { kCreate, kStart, kStartReturn, kStatus, kRelease, kFlush };
 
 struct Event {
   Call call;
