@@ -86,11 +86,28 @@ std::size_t AllocationsOnThisThread() { return t_allocations; }
 
 std::ptrdiff_t LiveAllocations() { return g_liveAllocations.load(); }
 
-// The replaceable global allocation functions. The array and nothrow forms
-// of the standard library forward to these.
+// The replaceable global allocation functions. The standard library's own
+// array and nothrow forms forward to the plain ones, but a sanitizer's
+// runtime replaces each form on its own, so all are given here.
 void* operator new(std::size_t size) { return Allocate(size); }
 void* operator new[](std::size_t size) { return Allocate(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return Allocate(size);
+  } catch (...) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+  return operator new(size, tag);
+}
 void operator delete(void* memory) noexcept { Release(memory); }
 void operator delete[](void* memory) noexcept { Release(memory); }
 void operator delete(void* memory, std::size_t) noexcept { Release(memory); }
 void operator delete[](void* memory, std::size_t) noexcept { Release(memory); }
+void operator delete(void* memory, const std::nothrow_t&) noexcept {
+  Release(memory);
+}
+void operator delete[](void* memory, const std::nothrow_t&) noexcept {
+  Release(memory);
+}
