@@ -31,6 +31,12 @@ CJsonObj& CJsonObj::operator=(const CJsonObj& other) {
   return *this;
 }
 
+CJsonObj& CJsonObj::operator=(CJsonObj&& other) noexcept {
+  Members taken(std::move(other.members_));
+  members_.swap(taken);
+  return *this;
+}
+
 CJsonValue CJsonObj::operator[](std::u16string_view key) {
   return AccessMember(members_, key);
 }

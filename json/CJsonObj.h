@@ -23,11 +23,14 @@ class CJsonObj {
 
   CJsonObj() = default;
   CJsonObj(const CJsonObj&) = default;
+  // Takes the source's members, nodes and all; the source is left empty.
   CJsonObj(CJsonObj&&) noexcept = default;
   // Copies before it frees, so the source may be an object nested inside
   // this one, and a failed copy leaves this object as it was.
   CJsonObj& operator=(const CJsonObj& other);
-  CJsonObj& operator=(CJsonObj&&) noexcept = default;
+  // Takes the source's members before it frees its own, so the source may be
+  // an object nested inside this one; a self-move keeps the members.
+  CJsonObj& operator=(CJsonObj&& other) noexcept;
   ~CJsonObj() = default;
 
   // Item access for each pair in list order, then assignment of its value: a

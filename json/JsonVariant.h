@@ -14,6 +14,12 @@ class CJsonObj;
 // is written as null.
 //
 // Usable once "json/CJsonObj.h" has completed CJsonObj; include that.
+//
+// Moving a value nested inside a variant into that variant is safe when both
+// hold objects, since CJsonObj takes its source before it frees. For other
+// alternatives std::variant destroys the old one before it reads the source:
+// move the source into a local first, or assign through CJsonValue, which
+// copies.
 using JsonVariant = std::variant<std::monostate,               // 0 null
                                  std::vector<std::monostate>,  // 1
                                  std::uint32_t,                // 2

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -209,6 +210,80 @@ TEST(CJsonObj, AssignmentFromOwnDescendantCopiesFirst) {
   list[u"list"] =
       std::get<std::vector<CJsonObj>>(list.At(u"list")).at(0).At(u"z");
   EXPECT_EQ(list.At(u"list"), inner.At(u"z"));
+}
+
+static_assert(std::is_nothrow_move_constructible_v<CJsonObj>);
+static_assert(std::is_nothrow_move_assignable_v<CJsonObj>);
+static_assert(std::is_nothrow_swappable_v<CJsonObj>);
+
+// A move hands over the source's member nodes, so every value keeps its
+// address (a copy would not) and the source is left empty and usable. The
+// source may also be an object nested inside the target.
+TEST(CJsonObj, MovesAndSwapHandOverTheMembers) {
+  const CJsonObj inner{{u"x", 1}, {u"y", u"long enough to need the heap"}};
+  const CJsonObj middle{{u"inner", inner}, {u"n", 2}};
+  const CJsonObj whole{{u"middle", middle}, {u"s", u"x"}};
+  const CJsonObj other{{u"list", std::vector<CJsonObj>{inner}}};
+  const auto expectEmptyAndUsable = [](CJsonObj& movedFrom) {
+    EXPECT_TRUE(movedFrom.empty());
+    movedFrom[u"again"] = 3;
+    EXPECT_EQ(movedFrom, (CJsonObj{{u"again", 3}}));
+  };
+  {
+    SCOPED_TRACE("construction");
+    CJsonObj source = whole;
+    const JsonVariant* held = &source.At(u"middle");
+    const CJsonObj target(std::move(source));
+    EXPECT_EQ(target, whole);
+    EXPECT_EQ(&target.At(u"middle"), held);
+    expectEmptyAndUsable(source);
+  }
+  {
+    SCOPED_TRACE("assignment");
+    CJsonObj source = whole;
+    CJsonObj target = other;
+    const JsonVariant* held = &source.At(u"middle");
+    target = std::move(source);
+    EXPECT_EQ(target, whole);
+    EXPECT_EQ(&target.At(u"middle"), held);
+    expectEmptyAndUsable(source);
+  }
+  {
+    SCOPED_TRACE("assignment from an object nested in the target");
+    CJsonObj target = whole;
+    CJsonObj& nested = std::get<CJsonObj>(target.At(u"middle"));
+    const JsonVariant* held = &nested.At(u"inner");
+    target = std::move(nested);
+    EXPECT_EQ(target, middle);
+    EXPECT_EQ(&target.At(u"inner"), held);
+  }
+  {
+    SCOPED_TRACE("a member's variant from an object nested in it");
+    CJsonObj target = whole;
+    JsonVariant& member = target.At(u"middle");
+    member = std::move(std::get<CJsonObj>(member).At(u"inner"));
+    EXPECT_EQ(target, (CJsonObj{{u"middle", inner}, {u"s", u"x"}}));
+  }
+  {
+    SCOPED_TRACE("self-move");
+    CJsonObj target = whole;
+    CJsonObj& alias = target;
+    target = std::move(alias);
+    EXPECT_EQ(target, whole);
+  }
+  {
+    SCOPED_TRACE("swap");
+    CJsonObj left = whole;
+    CJsonObj right = other;
+    const JsonVariant* leftHeld = &left.At(u"middle");
+    const JsonVariant* rightHeld = &right.At(u"list");
+    using std::swap;
+    swap(left, right);
+    EXPECT_EQ(left, other);
+    EXPECT_EQ(right, whole);
+    EXPECT_EQ(&left.At(u"list"), rightHeld);
+    EXPECT_EQ(&right.At(u"middle"), leftHeld);
+  }
 }
 
 }  // namespace
