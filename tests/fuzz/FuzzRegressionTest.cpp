@@ -3,7 +3,8 @@
 // the inputs that once broke it (fuzz/regressions/<target>/) and its seed
 // corpus (fuzz/corpus/<target>/). The folders are read when the test runs,
 // so a newly kept input needs no rebuild. A broken property aborts the
-// process; the input's path is printed first so the log names it.
+// process; the input's path is printed first so the log names it. With no
+// failures kept, their replay reports itself skipped, not passed.
 
 #include <algorithm>
 #include <cstddef>
@@ -42,23 +43,28 @@ std::vector<std::filesystem::path> InputsIn(
   return inputs;
 }
 
+// The target's checks abort on a broken property, and its return value
+// means nothing (libFuzzer requires 0), so what a replay itself can get wrong
+// is the input it passes: it must be the whole file.
 void Replay(const std::filesystem::path& input) {
   SCOPED_TRACE(input.string());
   std::ifstream file(input, std::ios::binary);
   ASSERT_TRUE(file.is_open());
   const std::string bytes{std::istreambuf_iterator<char>(file),
                           std::istreambuf_iterator<char>()};
+  ASSERT_FALSE(file.bad());
+  ASSERT_EQ(bytes.size(), std::filesystem::file_size(input));
   std::fprintf(stderr, "replaying %s\n", input.string().c_str());
-  EXPECT_EQ(
-      LLVMFuzzerTestOneInput(
-          reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
-      0);
+  static_cast<void>(LLVMFuzzerTestOneInput(
+      reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
 }
 
 TEST(CONVERSION_FUZZ_SUITE, ReplaysInputsThatOnceFailed) {
-  for (const auto& input : InputsIn(InputFolder("regressions"))) {
-    Replay(input);
-  }
+  const std::filesystem::path folder = InputFolder("regressions");
+  const std::vector<std::filesystem::path> inputs = InputsIn(folder);
+  // No target has failed yet, or none of its failures was kept.
+  if (inputs.empty()) GTEST_SKIP() << "nothing kept in " << folder;
+  for (const auto& input : inputs) Replay(input);
 }
 
 TEST(CONVERSION_FUZZ_SUITE, ReplaysSeedCorpus) {
