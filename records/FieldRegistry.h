@@ -1,17 +1,22 @@
 #pragma once
 
 #include <concepts>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <map>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 
 #include "json/CJsonObj.h"
+#include "json/JsonVariant.h"
 
 // A record is a plain class whose first member, `registry`, maps each field's
 // key to the serializer that writes that field. The constructor fills the
-// registry and nothing changes it afterwards; writing is the only direction.
+// registry (RegisterFields below) and nothing changes it afterwards; writing
+// is the only direction.
 
 // Writes one field of the given record into the target object. It wraps a
 // stateless function that receives the record instead of capturing `this`,
@@ -61,4 +66,46 @@ template <FieldRecord R>
     entry.second(&record, object);
   }
   return object;
+}
+
+namespace field_registry_internal {
+
+// Stores a copy of record->*Field under Keys[Index]. The field's declared
+// type names the alternative; a converting construction would be free to
+// pick another one for an int or a bool. A field that is a record itself
+// goes in as the object that its own registry writes.
+template <typename R, auto& Keys, std::size_t Index, auto Field>
+void WriteField(R* record, CJsonObj& target) {
+  using Type = std::remove_cvref_t<decltype(record->*Field)>;
+  const std::u16string_view key(Keys[Index]);
+  if constexpr (FieldRecord<Type>) {
+    const JsonVariant value(std::in_place_type<CJsonObj>,
+                            ToJsonObj(record->*Field));
+    target[key] = value;
+  } else {
+    const JsonVariant value(std::in_place_type<Type>, record->*Field);
+    target[key] = value;
+  }
+}
+
+template <auto& Keys, auto... Fields, typename R, std::size_t... Index>
+void RegisterRows(R& record, std::index_sequence<Index...>) {
+  (RegisterField(record.registry, Keys[Index],
+                 &WriteField<R, Keys, Index, Fields>),
+   ...);
+}
+
+}  // namespace field_registry_internal
+
+// Registers each of the record's Fields under the key in the same row of
+// Keys. Keys is the record type's one static table of key texts, in field
+// order: rows of one array lie at ascending addresses, so a walk over the
+// registry visits the fields in declaration order on every compiler, which
+// separate constants would not promise.
+template <auto& Keys, auto... Fields, FieldRecord R>
+void RegisterFields(R& record) {
+  static_assert(sizeof...(Fields) == std::size(Keys),
+                "one field for each row of the key table");
+  field_registry_internal::RegisterRows<Keys, Fields...>(
+      record, std::index_sequence_for<decltype(Fields)...>());
 }
