@@ -1,78 +1,25 @@
-#include "json/TextEncoding.h"
+// The conversions through ICU, everywhere but Windows.
 
 #include <climits>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
 #include <unicode/ustring.h>
 #include <unicode/utypes.h>
-#endif
+
+#include "json/TextEncoding.h"
 
 namespace {
 
-// The platform calls take signed 32-bit lengths.
+// ICU takes signed 32-bit lengths.
 constexpr std::size_t kMaxUnits = INT_MAX - 1;
-
-#ifdef _WIN32
-
-// The converted text ends at its first NUL, as a C string would.
-template <typename Text>
-Text UpToFirstNul(Text text) {
-  if (const auto nul = text.find(typename Text::value_type{});
-      nul != Text::npos) {
-    text.resize(nul);
-  }
-  return text;
-}
-
-std::string WideToCodePage(std::u16string_view wide, UINT codePage) {
-  if (wide.size() > kMaxUnits) return {};
-  const auto* units = reinterpret_cast<const wchar_t*>(wide.data());
-  const int length = static_cast<int>(wide.size());
-  const int needed = WideCharToMultiByte(codePage, 0, units, length, nullptr, 0,
-                                         nullptr, nullptr);
-  std::string buffer(static_cast<std::size_t>(needed) + 1, '\0');
-  WideCharToMultiByte(codePage, 0, units, length, buffer.data(), needed,
-                      nullptr, nullptr);
-  return UpToFirstNul(buffer);
-}
-
-#endif
-
-}  // namespace
-
-#ifdef _WIN32
-
-std::u16string Utf8ToWide(std::string_view utf8) {
-  const std::string terminated(utf8.substr(0, utf8.find('\0')));
-  if (terminated.size() > kMaxUnits) return {};
-  const int length = static_cast<int>(terminated.size()) + 1;
-  const int needed =
-      MultiByteToWideChar(CP_UTF8, 0, terminated.c_str(), length, nullptr, 0);
-  std::u16string buffer(static_cast<std::size_t>(needed) + 1, u'\0');
-  MultiByteToWideChar(CP_UTF8, 0, terminated.c_str(), length,
-                      reinterpret_cast<wchar_t*>(buffer.data()), needed);
-  return UpToFirstNul(buffer);
-}
-
-std::string WideToUtf8(std::u16string_view wide) {
-  return WideToCodePage(wide, CP_UTF8);
-}
-
-std::string WideToAnsi(std::u16string_view wide) {
-  return WideToCodePage(wide, CP_ACP);
-}
-
-#else
 
 // ICU substitutes U+FFFD for each malformed sequence, as the Windows calls
 // do when given no flags.
-namespace {
 constexpr UChar32 kReplacement = 0xFFFD;
+
 }  // namespace
 
 std::u16string Utf8ToWide(std::string_view utf8) {
@@ -122,6 +69,5 @@ std::string WideToUtf8(std::u16string_view wide) {
   return utf8;
 }
 
+// UTF-8 is the console's encoding here.
 std::string WideToAnsi(std::u16string_view wide) { return WideToUtf8(wide); }
-
-#endif
