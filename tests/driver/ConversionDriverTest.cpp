@@ -198,6 +198,11 @@ TEST_F(ConversionDriver, UnwritableOutputEndsWithStatusOne) {
   };
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.name);
+#if defined(__SANITIZE_THREAD__)
+    // ThreadSanitizer's runtime writes a file before main, and dies of the
+    // limit there; the other presets check the program itself.
+    if (row.launch.fileSizeLimit) continue;
+#endif
     std::string out;
     const ProgramRun run = RunProgram(row.launch, &out);
     EXPECT_EQ(run.signal, 0);
