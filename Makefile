@@ -1,10 +1,11 @@
-# The two commands of a newcomer on Debian 12 (as root, or with sudo):
-#   make run    install what is missing, build and run conversion-driver
-#   make test   install what is missing, build and run every test: the suite
-#               under the release, asan and tsan presets (suites), the suite
-#               and one program run under valgrind (memcheck), and each fuzz
-#               target for FUZZ_SECONDS seconds (fuzz); 10 to 20 minutes on
-#               two cores from scratch
+# The two commands of a newcomer on Debian 12, as a user (sudo is asked for
+# only when a package is missing) or as root:
+#   make run    install what the program needs, build and run conversion-driver
+#   make test   install what the tests need too, build and run every test: the
+#               suite under the check, asan and tsan presets (suites), the
+#               suite and one program run under valgrind (memcheck), and each
+#               fuzz target for FUZZ_SECONDS seconds (fuzz); 10 to 20 minutes
+#               on two cores from scratch
 # Each is incremental: with nothing changed it only checks and runs.
 #
 # The parts of `make test` run on their own too, for work on one area:
@@ -12,7 +13,9 @@
 # and `make bench` measures the JSON model (see the README).
 
 RUN_PRESET ?= release
-TEST_PRESETS ?= release asan tsan
+TEST_PRESETS ?= check asan tsan
+# Beyond what the program needs (scripts/install-deps.sh).
+TEST_PACKAGES = libgtest-dev libgmock-dev
 
 # `make bench BENCH_ARGS=--benchmark_filter=Flat` runs some cases only.
 BENCH_ARGS ?=
@@ -20,10 +23,13 @@ BENCH_FLAGS = --benchmark_repetitions=5 \
   --benchmark_enable_random_interleaving=true \
   --benchmark_display_aggregates_only=true
 
-.PHONY: run test suites deps bench bench-deps
+.PHONY: run test suites deps test-deps bench bench-deps
 
 deps:
 	@scripts/install-deps.sh
+
+test-deps:
+	@scripts/install-deps.sh $(TEST_PACKAGES)
 
 bench-deps:
 	@scripts/install-deps.sh libbenchmark-dev nlohmann-json3-dev
@@ -33,6 +39,9 @@ bench-deps:
 build/%/build.ninja: CMakePresets.json | deps
 	cmake --preset $*
 	@touch $@
+
+# The test presets build the GoogleTest suites.
+$(foreach preset,$(TEST_PRESETS),build/$(preset)/build.ninja): | test-deps
 
 build/bench/build.ninja: CMakePresets.json | bench-deps
 	cmake --preset bench
@@ -47,7 +56,7 @@ run: deps build/$(RUN_PRESET)/build.ninja
 test: suites memcheck fuzz
 	@echo "checks: $(words $(TEST_PRESETS) memcheck fuzz) passed, 0 failed"
 
-suites: deps $(foreach preset,$(TEST_PRESETS),build/$(preset)/build.ninja)
+suites: test-deps $(foreach preset,$(TEST_PRESETS),build/$(preset)/build.ninja)
 	@set -e; for preset in $(TEST_PRESETS); do \
 	  echo "=== $$preset ==="; \
 	  cmake --build --preset $$preset; \
@@ -70,7 +79,7 @@ bench: bench-deps build/bench/build.ninja
 .PHONY: memcheck memcheck-deps
 
 memcheck-deps:
-	@scripts/install-deps.sh valgrind
+	@scripts/install-deps.sh $(TEST_PACKAGES) valgrind
 
 build/memcheck/build.ninja: CMakePresets.json | memcheck-deps
 	cmake --preset memcheck

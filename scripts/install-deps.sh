@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing need, and only the
-# ones that are missing, so a second run costs nothing.
+# Installs the Debian packages that building the program needs, and those
+# named as arguments, and only the ones that are missing, so a second run
+# costs nothing. Only the install itself runs as root (through sudo when the
+# caller is not root), so the build that follows stays the caller's.
 set -euo pipefail
 
-packages=(
-  cmake ninja-build g++ make
-  libjsoncpp-dev libicu-dev libgtest-dev libgmock-dev
-)
-packages+=("$@")
+packages=(cmake ninja-build g++ make libjsoncpp-dev libicu-dev "$@")
+
+if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
+  echo "install-deps: no dpkg-query or apt-get here, so nothing is checked or" \
+    "installed; the build needs: ${packages[*]} (Debian's names)"
+  exit 0
+fi
 
 missing=()
 for package in "${packages[@]}"; do
@@ -18,9 +22,17 @@ for package in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-echo "Installing: ${missing[*]}"
 sudo=()
-[ "$(id -u)" -eq 0 ] || sudo=(sudo)
-export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    echo "install-deps: missing packages: ${missing[*]}; there is no sudo," \
+      "so install them as root (apt-get install ${missing[*]}) and run" \
+      "again" >&2
+    exit 1
+  fi
+  sudo=(sudo)
+fi
+echo "install-deps: installing ${missing[*]}"
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
