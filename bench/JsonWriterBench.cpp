@@ -103,9 +103,11 @@ void BM_Nlohmann(benchmark::State& state) {
   RunWriter<Document>(state, [&] { return BuildNlohmann(document).dump(); });
 }
 
+// Members go into and are looked up in ordered maps (ours, jsoncpp's,
+// nlohmann's), so a flat object grows as N log N.
 void FlatSizes(benchmark::internal::Benchmark* benchmark) {
   benchmark->Arg(10)->Arg(1000)->Arg(10000)->Arg(100000);
-  benchmark->Unit(benchmark::kMicrosecond)->Complexity(benchmark::oN);
+  benchmark->Unit(benchmark::kMicrosecond)->Complexity(benchmark::oNLogN);
 }
 
 void NestedSizes(benchmark::internal::Benchmark* benchmark) {
