@@ -2,17 +2,14 @@
 
 #include <cstdint>
 #include <string>
-#include <utility>
 
 #include "json/CJsonObj.h"
 #include "json/NumberFormat.h"
 
 CJsonValue& CJsonValue::operator=(const JsonVariant& value) {
-  // The source may live inside the value being replaced (a member assigned
-  // one of its own descendants), so copy it out before anything is freed.
-  // A failed copy then leaves the old value too.
-  JsonVariant copy(value);
-  *value_ = std::move(copy);
+  // JsonVariant copies before it frees, so the source may be one of the
+  // member's own descendants, and a failed copy leaves the old value.
+  *value_ = value;
   return *this;
 }
 

@@ -14,6 +14,7 @@
 
 #include "json/CJsonValue.h"
 #include "json/JsonVariant.h"
+#include "tests/json/PrintJsonVariant.h"
 
 namespace {
 
@@ -215,6 +216,8 @@ TEST(CJsonObj, AssignmentFromOwnDescendantCopiesFirst) {
 static_assert(std::is_nothrow_move_constructible_v<CJsonObj>);
 static_assert(std::is_nothrow_move_assignable_v<CJsonObj>);
 static_assert(std::is_nothrow_swappable_v<CJsonObj>);
+static_assert(std::is_nothrow_move_constructible_v<JsonVariant>);
+static_assert(std::is_nothrow_move_assignable_v<JsonVariant>);
 
 // A move hands over the source's member nodes, so every value keeps its
 // address (a copy would not) and the source is left empty and usable. The
@@ -283,6 +286,70 @@ TEST(CJsonObj, MovesAndSwapHandOverTheMembers) {
     EXPECT_EQ(right, whole);
     EXPECT_EQ(&left.At(u"list"), rightHeld);
     EXPECT_EQ(&right.At(u"middle"), leftHeld);
+  }
+}
+
+// A variant assigned a value that it holds itself, of every kind, copied or
+// moved, as a variant or as its alternative: the source is read before the
+// old content goes.
+TEST(JsonVariant, AssignmentFromInsideTheTargetReadsTheSourceFirst) {
+  const std::u16string heap = u"long enough to need the heap";
+  const struct {
+    const char* what;
+    JsonVariant value;
+  } kRows[] = {
+      {"null", JsonVariant{}},
+      {"nulls", std::vector<std::monostate>(3)},
+      {"uint32_t", std::uint32_t{4000000000u}},
+      {"uint32_t array", std::vector<std::uint32_t>{1, 4000000000u}},
+      {"int32_t", std::int32_t{-7}},
+      {"int32_t array", std::vector<std::int32_t>{-7, 8}},
+      {"double", 0.25},
+      {"double array", std::vector<double>{0.25, 1e20}},
+      {"bool", true},
+      {"bool array", std::vector<bool>(100, true)},
+      {"string", heap},
+      {"string array", std::vector<std::u16string>{heap, u""}},
+      {"object", CJsonObj{{u"x", 1}, {u"y", heap}}},
+      {"object array",
+       std::vector<CJsonObj>{CJsonObj{{u"y", heap}}, CJsonObj{}}},
+  };
+  enum Way { kCopy, kMove, kCopyAlternative, kMoveAlternative };
+  const auto assign = [](JsonVariant& target, JsonVariant& source, Way way) {
+    if (way == kCopy) target = source;
+    if (way == kMove) target = std::move(source);
+    if (way == kCopyAlternative) {
+      std::visit([&](auto& content) { target = content; }, source);
+    }
+    if (way == kMoveAlternative) {
+      std::visit([&](auto& content) { target = std::move(content); }, source);
+    }
+  };
+  using Objects = std::vector<CJsonObj>;
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.what);
+    for (const Way way : {kCopy, kMove, kCopyAlternative, kMoveAlternative}) {
+      SCOPED_TRACE(way);
+      JsonVariant member = CJsonObj{{u"a", heap}, {u"m", row.value}};
+      assign(member, std::get<CJsonObj>(member).At(u"m"), way);
+      EXPECT_EQ(member, row.value) << "from an object member";
+
+      JsonVariant deep =
+          Objects{CJsonObj{{u"a", heap}}, CJsonObj{{u"m", row.value}}};
+      assign(deep, std::get<Objects>(deep)[1].At(u"m"), way);
+      EXPECT_EQ(deep, row.value) << "from a member of an array's object";
+
+      JsonVariant self = row.value;
+      assign(self, self, way);
+      EXPECT_EQ(self, row.value) << "from itself";
+    }
+    const CJsonObj element{{u"m", row.value}};
+    JsonVariant copied = Objects{CJsonObj{{u"a", heap}}, element};
+    copied = std::get<Objects>(copied)[1];
+    EXPECT_EQ(copied, JsonVariant(element)) << "copy of an array's object";
+    JsonVariant moved = Objects{CJsonObj{{u"a", heap}}, element};
+    moved = std::move(std::get<Objects>(moved)[1]);
+    EXPECT_EQ(moved, JsonVariant(element)) << "move of an array's object";
   }
 }
 

@@ -12,6 +12,7 @@
 
 #include "json/CJsonObj.h"
 #include "json/JsonVariant.h"
+#include "tests/json/PrintJsonVariant.h"
 
 namespace {
 
