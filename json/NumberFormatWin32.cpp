@@ -4,12 +4,10 @@
 #include <wchar.h>
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
-#include <variant>
-#include <vector>
 
 #include "json/NumberFormat.h"
+#include "json/NumberFormatPrinter.h"
 
 namespace {
 
@@ -20,32 +18,21 @@ static_assert(sizeof(wchar_t) == sizeof(char16_t));
 // unprefixed swprintf to its own printf when libstdc++ turns on
 // __USE_MINGW_ANSI_STDIO, which may differ from _scwprintf on a length.
 // _snwprintf_s rather than _snwprintf, which MSVC deprecates.
-template <typename Number>
-std::u16string Print(const wchar_t* format, Number number) {
-  const int count = _scwprintf(format, number);
-  if (count < 0) return {};
-  std::vector<wchar_t> buffer(static_cast<std::size_t>(count) + 1, L'\0');
-  if (_snwprintf_s(buffer.data(), buffer.size(), _TRUNCATE, format, number) <
-      0) {
-    return {};
+struct WideRuntime {
+  using Char = wchar_t;
+  template <typename Number>
+  static int Measure(const wchar_t* format, Number number) {
+    return _scwprintf(format, number);
   }
-  return std::u16string(reinterpret_cast<const char16_t*>(buffer.data()));
-}
-
-struct Printer {
-  std::u16string operator()(std::uint32_t number) const {
-    return Print(L"%u", number);
-  }
-  std::u16string operator()(std::int32_t number) const {
-    return Print(L"%d", number);
-  }
-  std::u16string operator()(double number) const {
-    return Print(L"%lf", number);
+  template <typename Number>
+  static int Write(wchar_t* buffer, std::size_t size, const wchar_t* format,
+                   Number number) {
+    return _snwprintf_s(buffer, size, _TRUNCATE, format, number);
   }
 };
 
 }  // namespace
 
 std::u16string FormatNumber(PrintfNumber number) {
-  return std::visit(Printer{}, number);
+  return PrintNumber<WideRuntime>(number);
 }
