@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
   const fuzz::CAllocationLimit limit(size);
   const std::string request(reinterpret_cast<const char*>(data), size);
-  kestrovandil::ConversionRequest fields;
+  kestrovandil::StartRequest fields;
   const kestrovandil::CStatus parsed =
       kestrovandil::ParseRequest(request.c_str(), fields);
 

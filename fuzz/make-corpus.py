@@ -331,8 +331,9 @@ WAV_READER = {
     "not-wave": riff(FMT16, DATA8, form=b"AVI "),
     "trailing-junk": riff(FMT16, DATA8, chunk(b"junk", b"", size=0xFFFFFFFF)),
     "riff-header-only": b"RIFF\x00\x00\x00\x00WAVE",
-    # A writer that cannot seek back leaves the data size 0 or 0xFFFFFFFF.
-    "streamed-size-0": riff(FMT16, chunk(b"data", bytes(8), size=0)),
+    # A writer that cannot seek back leaves the data size 0 (under a RIFF
+    # size that ends at the data header) or 0xFFFFFFFF.
+    "streamed-size-0": riff(FMT16, chunk(b"data", b"", size=0)) + bytes(8),
     "streamed-size-max": riff(FMT16, chunk(b"data", bytes(6), size=0xFFFFFFFF)),
 }
 

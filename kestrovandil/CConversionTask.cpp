@@ -8,8 +8,9 @@
 #include <string_view>
 #include <utility>
 
+#include "kestrovandil/AudioSource.h"
 #include "kestrovandil/CStatus.h"
-#include "kestrovandil/InputFiles.h"
+#include "kestrovandil/ModelFile.h"
 #include "kestrovandil/RequestParser.h"
 #include "kestrovandil/ResultText.h"
 #include "kestrovandil/WavReader.h"
@@ -37,7 +38,7 @@ std::string_view StateName(TaskState state) {
 // known at once.
 CStatus Convert(const char* requestText, const AudioOpener& openAudio,
                 const ProgressCallback& onProgress, WavFormat& format) {
-  ConversionRequest request;
+  StartRequest request;
   if (CStatus status = ParseRequest(requestText, request); !status.ok()) {
     return status;
   }

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "kestrovandil/InputFiles.h"
+#include "kestrovandil/AudioSource.h"
 
 namespace kestrovandil {
 

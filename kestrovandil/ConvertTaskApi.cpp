@@ -30,11 +30,11 @@ const char* ConvertTaskStart(TaskHandle task, const char* request) {
 }
 
 const char* ConvertTaskStatus(TaskHandle task, const char* /*query*/) {
-  if (task == nullptr) return kestrovandil::kNullHandleStatusText;
+  if (task == nullptr) return kestrovandil::kNullHandleStatusText.data();
   try {
     return task->task.Status();
   } catch (...) {
-    return kestrovandil::kInternalErrorStatusText;
+    return kestrovandil::kInternalErrorStatusText.data();
   }
 }
 

@@ -28,10 +28,11 @@
 //     on the task is in progress; the handle is dead afterwards.
 // (5) A start checks the request (at most kMaxRequestBytes, see
 //     kestrovandil/RequestParser.h), opens the audio file, checks the model
-//     file, then reads the audio (kestrovandil/WavReader.h). Files are opened
-//     without waiting: anything but a regular file is refused at once. On
-//     success the result also describes the audio ("duration",
-//     "sample_rate", "channels", "bits_per_sample", "format").
+//     file, then reads the audio (kestrovandil/WavReader.h). A path is
+//     looked at before it is opened: anything but a regular file is refused
+//     at once, unopened (kestrovandil/CInputFile.h). On success the result
+//     also describes the audio ("duration", "sample_rate", "channels",
+//     "bits_per_sample", "format").
 // (6) A status text gives the task's "state" ("idle", "converting", "done"
 //     or "failed") and "progress" (0 to 1: the share of the audio's samples
 //     read by the latest start). The query is ignored and may be null.

@@ -52,10 +52,18 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
-// Brackets outside strings, counted without parsing: the parser recurses
-// once per level, and its own limit is reported by an exception that a
-// failed allocation would raise as well.
-bool NestsDeeperThan(std::string_view text, int limit) {
+CStatus BadRequest(std::string reason) {
+  return {ResultCode::kBadRequest, "bad request: " + std::move(reason)};
+}
+
+// The text outside strings, read without parsing: brackets are counted
+// because the parser recurses once per level and reports its own limit by
+// an exception that a failed allocation would raise as well; and a '/' is
+// refused because the parser skips comments between values even in strict
+// mode, which would hide brackets from the count. With comments gone, the
+// parser nests no deeper than the count. The first fault in the text is
+// the one told, as a parser reading from the front would meet it.
+CStatus CheckOutsideStrings(std::string_view text) {
   int depth = 0;
   bool inString = false;
   bool escaped = false;
@@ -70,17 +78,18 @@ bool NestsDeeperThan(std::string_view text, int limit) {
       }
     } else if (c == '"') {
       inString = true;
+    } else if (c == '/') {
+      return BadRequest("not a JSON text");
     } else if (c == '[' || c == '{') {
-      if (++depth > limit) return true;
+      if (++depth > kMaxRequestNesting) {
+        return BadRequest("nested deeper than " +
+                          std::to_string(kMaxRequestNesting) + " levels");
+      }
     } else if (c == ']' || c == '}') {
       --depth;
     }
   }
-  return false;
-}
-
-CStatus BadRequest(std::string reason) {
-  return {ResultCode::kBadRequest, "bad request: " + std::move(reason)};
+  return {};
 }
 
 // Takes the member's text, or says why it cannot be used.
@@ -100,7 +109,7 @@ CStatus ReadTextMember(const Json::Value& root, const char* key,
 
 }  // namespace
 
-CStatus ParseRequest(const char* text, ConversionRequest& request) {
+CStatus ParseRequest(const char* text, StartRequest& request) {
   if (text == nullptr) return BadRequest("no request text");
   // strnlen reads no further than one byte past the limit, however long a
   // text is handed in, and nothing is copied.
@@ -109,9 +118,8 @@ CStatus ParseRequest(const char* text, ConversionRequest& request) {
     return BadRequest("longer than " + std::to_string(kMaxRequestBytes) +
                       " bytes");
   }
-  if (NestsDeeperThan(whole, kMaxRequestNesting)) {
-    return BadRequest("nested deeper than " +
-                      std::to_string(kMaxRequestNesting) + " levels");
+  if (CStatus status = CheckOutsideStrings(whole); !status.ok()) {
+    return status;
   }
   Json::CharReaderBuilder builder;
   Json::CharReaderBuilder::strictMode(&builder.settings_);
@@ -129,7 +137,7 @@ CStatus ParseRequest(const char* text, ConversionRequest& request) {
     return BadRequest("not a JSON text");
   }
   if (!root.isObject()) return BadRequest("not a JSON object");
-  ConversionRequest parsed;
+  StartRequest parsed;
   const std::array<std::pair<const char*, std::string*>, 4> members = {{
       {"file_path", &parsed.filePath},
       {"model_path", &parsed.modelPath},

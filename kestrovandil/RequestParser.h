@@ -8,7 +8,7 @@
 namespace kestrovandil {
 
 // The members of a start request, as UTF-8 without NUL characters.
-struct ConversionRequest {
+struct StartRequest {
   std::string filePath;
   std::string modelPath;
   std::string lang;
@@ -18,17 +18,19 @@ struct ConversionRequest {
 // Far above any real request, whose paths are a few hundred bytes at most.
 inline constexpr std::size_t kMaxRequestBytes = 1024 * 1024;
 // A request is one flat object; deeper nesting is refused before parsing,
-// well within the parser's own stack limit.
+// so that the parser's recursion fits a thread stack of 64 KiB, well within
+// its own limit.
 inline constexpr int kMaxRequestNesting = 64;
 
 // Parses a request text: strict JSON (no comments, no trailing text, no
 // duplicate keys) holding an object whose "file_path", "model_path", "lang"
 // and "prompt" are strings; other members are ignored. A null text, one
-// longer than kMaxRequestBytes and one nested deeper than kMaxRequestNesting
-// are refused without being parsed. Bad input gives code 1 and a message
-// that begins "bad request: "; running out of memory throws, so that it is
-// never mistaken for the caller's fault.
-[[nodiscard]] CStatus ParseRequest(const char* text,
-                                   ConversionRequest& request);
+// longer than kMaxRequestBytes, one nested deeper than kMaxRequestNesting
+// and one with a '/' outside strings (a comment: JSON has no other use for
+// it) are refused without being parsed. The last two are found in one pass
+// that stops at whichever comes first in the text. Bad input gives code 1
+// and a message that begins "bad request: "; running out of memory throws,
+// so that it is never mistaken for the caller's fault.
+[[nodiscard]] CStatus ParseRequest(const char* text, StartRequest& request);
 
 }  // namespace kestrovandil

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <algorithm>
+#include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -9,17 +12,33 @@
 namespace kestrovandil {
 
 // Texts for the answers that must not allocate, or that may be returned to
-// several callers at once. Written as the builders below would write them.
+// several callers at once. The start texts are written as FailureText would
+// write them; the status texts are derived from them.
 inline constexpr char kBusyStartText[] =
     R"({"code":5,"data":"","message":"busy: a conversion is already running on this task"})";
 inline constexpr char kNullHandleStartText[] =
     R"({"code":6,"data":"","message":"no task: the handle is null"})";
 inline constexpr char kInternalErrorStartText[] =
     R"({"code":7,"data":"","message":"internal error"})";
-inline constexpr char kNullHandleStatusText[] =
-    R"({"code":6,"message":"no task: the handle is null"})";
-inline constexpr char kInternalErrorStatusText[] =
-    R"({"code":7,"message":"internal error"})";
+
+// A failed start's text without its empty "data": what a status says of the
+// same failure. A text that lacks it does not compile.
+template <std::size_t N>
+consteval auto WithoutData(const char (&startText)[N]) {
+  constexpr std::string_view kData = R"("data":"",)";
+  const std::string_view text(startText, N - 1);
+  std::size_t at = 0;
+  while (!text.substr(at).starts_with(kData)) {
+    if (++at == text.size()) throw "no empty \"data\" member";
+  }
+  std::array<char, N - kData.size()> status{};
+  std::copy(text.begin() + at + kData.size(), text.end(),
+            std::copy_n(text.begin(), at, status.begin()));
+  return status;
+}
+inline constexpr auto kNullHandleStatusText = WithoutData(kNullHandleStartText);
+inline constexpr auto kInternalErrorStatusText =
+    WithoutData(kInternalErrorStartText);
 
 // The result of a start that has read the audio and checked the model: code
 // 0, the empty transcript as "data", and the audio's facts. The duration

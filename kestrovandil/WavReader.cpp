@@ -99,11 +99,11 @@ std::string CheckFormat(const WavFormat& format) {
   return {};
 }
 
-// The data chunk's size field when the writer could not seek back to fill
-// it in: the data then runs to the end of the stream.
-bool IsStreamedSize(std::uint32_t size) {
-  return size == 0 || size == 0xFFFFFFFF;
-}
+// What a writer that cannot seek back leaves in a size field for "unknown":
+// the largest size, or 2 GiB less 4 KiB (espeak-ng on a pipe).
+constexpr std::uint32_t kUnknownSize = 0xFFFFFFFF;
+constexpr std::uint32_t kUnknownSizeBelow2GiB = 0x7FFFF000;
+constexpr std::uint64_t kRiffHeaderSize = 8;  // the id and size before "WAVE"
 
 class CWavParser {
  public:
@@ -156,8 +156,9 @@ class CWavParser {
     return {};
   }
 
-  // The RIFF size is left unchecked: streaming writers often leave it 0 or
-  // 0xFFFFFFFF, and every chunk is held to the real end of the file anyway.
+  // The RIFF size is kept but not checked: streaming writers often leave it
+  // 0 or 0xFFFFFFFF, and every chunk is held to the real end of the file
+  // anyway. It only tells an empty data chunk from a streamed one.
   CStatus ReadRiffHeader() {
     std::array<unsigned char, 12> header{};
     if (CStatus status = ReadExactly(header, "the RIFF header"); !status.ok()) {
@@ -165,6 +166,7 @@ class CWavParser {
     }
     if (!HasId(header.data(), "RIFF")) return Invalid("not a RIFF file");
     if (!HasId(header.data() + 8, "WAVE")) return Invalid("not a WAVE file");
+    riffSize_ = Le32(header.data() + 4);
     return {};
   }
 
@@ -247,13 +249,27 @@ class CWavParser {
     return {};
   }
 
+  // Whether the data runs to the end of the stream: its size is what a
+  // writer leaves that wrote the header before the data and never came back.
+  // A size of 0 counts only where the RIFF size cannot be describing the
+  // file either: unknown, or ending no later than the data chunk's header (as
+  // 0 does); elsewhere the chunk is empty and other chunks follow it. Called
+  // at the start of the data.
+  [[nodiscard]] bool IsStreamed(std::uint32_t dataSize) const {
+    if (dataSize == kUnknownSize || dataSize == kUnknownSizeBelow2GiB) {
+      return true;
+    }
+    return dataSize == 0 && (riffSize_ == kUnknownSize ||
+                             kRiffHeaderSize + riffSize_ <= offset_);
+  }
+
   // Nothing is recognised, yet every sample is read, through one fixed
   // block, so that the time and progress of a run follow the audio's size.
   // Streamed data is read to the end of the stream; its progress is the
   // share of the bytes that the stream's size leaves for it.
   CStatus ReadData(std::uint32_t declaredSize,
                    const ProgressCallback& onProgress) {
-    const bool streamed = IsStreamedSize(declaredSize);
+    const bool streamed = IsStreamed(declaredSize);
     const auto notWholeFrames = [this](std::uint64_t size) {
       return Invalid("data size " + std::to_string(size) +
                      " is not a multiple of the block align " +
@@ -274,21 +290,24 @@ class CWavParser {
                    : std::min<std::uint64_t>(block.size(), expected - done);
       if (wanted == 0) break;
       const std::size_t got = ReadUpTo(std::span(block).first(wanted));
-      if (in_.bad()) return ReadFailed();
       done += got;
+      // Before any failure is told, so that the share shows where reading
+      // stopped; it stays below 1 until all of the data is read.
+      if (got > 0 && done < expected) {
+        onProgress(static_cast<double>(done) / static_cast<double>(expected));
+      }
+      if (in_.bad()) return ReadFailed();
       if (got != wanted) {
         if (streamed) break;
         return Invalid("data chunk is truncated: " + std::to_string(expected) +
                        " bytes declared, " + std::to_string(done) + " present");
       }
-      if (done < expected) {
-        onProgress(static_cast<double>(done) / static_cast<double>(expected));
-      }
     }
     if (done == 0) return Invalid("data chunk holds no samples");
+    // All of the data is read, whole frames or not.
+    onProgress(1.0);
     if (done % format_.blockAlign != 0) return notWholeFrames(done);
     format_.dataSize = done;
-    onProgress(1.0);
     return {};
   }
 
@@ -297,6 +316,7 @@ class CWavParser {
   const std::string& path_;
   WavFormat& format_;
   std::uint64_t offset_ = 0;  // bytes taken from the stream so far
+  std::uint32_t riffSize_ = 0;
 };
 
 }  // namespace

@@ -34,16 +34,20 @@ using ProgressCallback = std::function<void(double fraction)>;
 // WAVE_FORMAT_EXTENSIBLE; 1 to 32 channels; 1 Hz to 1 MHz. Unknown chunks
 // before the data are skipped; whatever follows the data is not read. The
 // RIFF size is not trusted: every size is checked against the bytes that are
-// really there, and a data chunk that ends early is invalid. A data size of
-// 0 or 0xFFFFFFFF, which a writer that cannot seek back leaves, means that
-// the data runs to the end of the stream. Memory use is fixed, whatever the
-// header claims.
+// really there, and a data chunk that ends early is invalid. A data size that
+// a writer which cannot seek back leaves means that the data runs to the end
+// of the stream: 0xFFFFFFFF, 0x7FFFF000 (espeak-ng's "unknown"), and 0 where
+// the RIFF size is 0xFFFFFFFF or ends no later than the data chunk's header
+// (0 among them); any other data size of 0 is an empty chunk. Memory use is
+// fixed, whatever the header claims.
 //
 // streamSize is the stream's length in bytes (0 when unknown), for the
 // progress of data that runs to the end; path names the file in the message
-// of a read error. On success fills format. Failures: code 2 "audio file
-// cannot be read: PATH" when the stream turns bad, code 3 "audio format
-// invalid: ..." otherwise.
+// of a read error. onProgress is called with shares that only grow, after a
+// failure too as far as the data was read, and with 1 once all of it is read.
+// On success fills format. Failures: code 2 "audio file cannot be read:
+// PATH" when the stream turns bad, code 3 "audio format invalid: ..."
+// otherwise.
 [[nodiscard]] CStatus ReadWav(std::istream& in, std::uint64_t streamSize,
                               const std::string& path,
                               const ProgressCallback& onProgress,

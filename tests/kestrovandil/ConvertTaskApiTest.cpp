@@ -5,11 +5,17 @@
 #include <filesystem>
 #include <fstream>
 #include <ios>
+#include <istream>
 #include <memory>
+#include <streambuf>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
+
+#if !defined(_WIN32)
+#include <pthread.h>
+#endif
 
 #include <gtest/gtest.h>
 #include <json/value.h>
@@ -17,9 +23,10 @@
 
 #include "TaskTesting.h"
 #include "WavBytes.h"
+#include "kestrovandil/AudioSource.h"
 #include "kestrovandil/CConversionTask.h"
 #include "kestrovandil/CStatus.h"
-#include "kestrovandil/InputFiles.h"
+#include "kestrovandil/ResultText.h"
 
 namespace {
 
@@ -30,8 +37,32 @@ constexpr char kDriverRequest[] =
     R"("prompt":""})";
 static_assert(sizeof(kDriverRequest) == 152 + 1);
 
+// A request whose audio file does not exist, nested levels deep: the object,
+// then arrays in a member of its own.
+std::string NestedRequest(std::size_t levels) {
+  std::string request = RequestText("missing.wav", "missing.bin");
+  request.insert(request.size() - 1, R"(,"nest":)" +
+                                         std::string(levels - 1, '[') +
+                                         std::string(levels - 1, ']'));
+  return request;
+}
+
+// 2 226 bytes that nest 1 050 levels deep if the comments are skipped, and
+// 50 if they are read as text.
+std::string CommentedNesting() {
+  std::string request;
+  for (int group = 0; group < 21; ++group) {
+    request += std::string(50, '[') + "0/*" + std::string(50, ']') + "*/,";
+  }
+  return request;
+}
+
 TEST(ConvertTaskStart, RejectsBadRequests) {
   const std::string deep = std::string(5000, '[') + std::string(5000, ']');
+  const std::string tooDeep = NestedRequest(65);
+  // The quote in the comment would hide the brackets after it from a count.
+  const std::string quoteInComment = "[0/*\"*/," + std::string(1001, '[');
+  const std::string commentedNesting = CommentedNesting();
   const std::string overLimit = RequestOfSize(1024 * 1024 + 1);
   const char kNulInPath[] =
       R"({"file_path":"a.wav\u0000b","model_path":"m","lang":"zh","prompt":""})";
@@ -48,6 +79,11 @@ TEST(ConvertTaskStart, RejectsBadRequests) {
       {R"({"file_path":"a","file_path":"b","model_path":"m","lang":"zh","prompt":""})",
        "not a JSON text"},
       {deep.c_str(), "nested deeper than 64 levels"},
+      {tooDeep.c_str(), "nested deeper than 64 levels"},
+      {quoteInComment.c_str(), "not a JSON text"},
+      {commentedNesting.c_str(), "not a JSON text"},
+      {R"({/*x*/"file_path":"a","model_path":"m","lang":"zh","prompt":""})",
+       "not a JSON text"},
       {overLimit.c_str(), "longer than 1048576 bytes"},
       {"[]", "not a JSON object"},
       {"42", "not a JSON object"},
@@ -78,6 +114,16 @@ TEST(ConvertTaskStart, RejectsBadRequests) {
       {"{\"file_path\":\"a\",\"model_path\":\"m\",\"lang\":\"zh\","
        "\"prompt\":\"\xED\xA0\x80\"}",
        R"("prompt" is not valid UTF-8)"},
+      {"{\"file_path\":\"\x80\",\"model_path\":\"m\",\"lang\":\"zh\","
+       "\"prompt\":\"\"}",
+       R"("file_path" is not valid UTF-8)"},
+      {"{\"file_path\":\"a\",\"model_path\":\"\xE0\x80\xAF\",\"lang\":\"zh\","
+       "\"prompt\":\"\"}",
+       R"("model_path" is not valid UTF-8)"},
+      {"{\"file_path\":\"a\",\"model_path\":\"m\",\"lang\":"
+       "\"\xF4\x90\x80\x80\","
+       "\"prompt\":\"\"}",
+       R"("lang" is not valid UTF-8)"},
   };
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.request ? std::string(row.request).substr(0, 80) : "null");
@@ -101,6 +147,9 @@ TEST(ConvertTaskStart, ReportsUnusableInputFiles) {
   const std::string empty = dir.Write("empty.bin", "");
   const std::string missing = (dir.path() / "missing.bin").string();
   const std::string noise = dir.Write("noise.wav", "not a WAVE file");
+  // A scan that lost track of the string at the escaped quote would count
+  // the brackets.
+  const std::string quoteThenBrackets = "a\"" + std::string(65, '[');
   const struct {
     std::string request;
     int code;
@@ -113,6 +162,13 @@ TEST(ConvertTaskStart, ReportsUnusableInputFiles) {
        "audio file not found: " + missing},
       {RequestText(folder, dir.modelPath()), 2,
        "audio file is a directory: " + folder},
+      {NestedRequest(64), 2, "audio file not found: missing.wav"},
+      {RequestText(quoteThenBrackets, dir.modelPath()), 2,
+       "audio file not found: " + quoteThenBrackets},
+      {RequestText(missing, dir.modelPath(), "zh", "\xC2\xA9 2024"), 2,
+       "audio file not found: " + missing},
+      {RequestText(missing + "\xE4\xB8\xAD", dir.modelPath()), 2,
+       "audio file not found: " + missing + "\xE4\xB8\xAD"},
       {RequestText(audio, missing), 4, "model file not found: " + missing},
       // The model is checked before the audio is read.
       {RequestText(noise, missing), 4, "model file not found: " + missing},
@@ -149,6 +205,37 @@ TEST(ConvertTaskApi, AcceptsNullHandles) {
   ConvertTaskRelease(nullptr);
 }
 
+// The static texts are returned when nothing may be built, and must read as
+// the builder would have written them.
+TEST(ConvertTaskApi, StaticTextsAreWhatTheBuilderWrites) {
+  using kestrovandil::ResultCode;
+  const struct {
+    const char* start;
+    const char* status;  // null where there is none
+    ResultCode code;
+    const char* message;
+  } kRows[] = {
+      {kestrovandil::kBusyStartText, nullptr, ResultCode::kBusy,
+       "busy: a conversion is already running on this task"},
+      {kestrovandil::kNullHandleStartText,
+       kestrovandil::kNullHandleStatusText.data(), ResultCode::kNullHandle,
+       "no task: the handle is null"},
+      {kestrovandil::kInternalErrorStartText,
+       kestrovandil::kInternalErrorStatusText.data(),
+       ResultCode::kInternalError, "internal error"},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.message);
+    EXPECT_EQ(row.start, kestrovandil::FailureText({row.code, row.message}));
+    if (row.status == nullptr) continue;
+    const Json::Value status = ParseText(row.status);
+    EXPECT_EQ(status.getMemberNames(),
+              (std::vector<std::string>{"code", "message"}));
+    EXPECT_EQ(status["code"], static_cast<int>(row.code));
+    EXPECT_EQ(status["message"], row.message);
+  }
+}
+
 TEST(ConvertTaskStatus, IgnoresTheQuery) {
   const TaskPtr task = MakeTask();
   ASSERT_NE(task, nullptr);
@@ -157,6 +244,90 @@ TEST(ConvertTaskStatus, IgnoresTheQuery) {
     SCOPED_TRACE(query == nullptr ? "null" : query);
     EXPECT_STREQ(ConvertTaskStatus(task.get(), query),
                  R"({"code":0,"progress":0.0,"state":"idle"})");
+  }
+}
+
+// Four decimals in fixed notation, whatever the share.
+TEST(ConvertTaskStatus, RoundsProgressToFourDecimals) {
+  const struct {
+    const char* state;
+    double progress;
+    const char* text;
+  } kRows[] = {
+      {"idle", 0.0, "0.0"},           {"converting", 1.0 / 3, "0.3333"},
+      {"failed", 2.0 / 3, "0.6667"},  {"converting", 1.0 / 64, "0.0156"},
+      {"converting", 0.00004, "0.0"}, {"converting", 0.99996, "1.0"},
+      {"done", 1.0, "1.0"},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.progress);
+    EXPECT_EQ(kestrovandil::StatusText(row.state, row.progress),
+              std::string(R"({"code":0,"progress":)") + row.text +
+                  R"(,"state":")" + row.state + R"("})");
+  }
+}
+
+// Serves its bytes, then fails as a disk does: the stream reading through it
+// turns bad.
+class CFailingStream : public std::istream {
+ public:
+  explicit CFailingStream(std::string bytes)
+      : std::istream(nullptr), buffer_(std::move(bytes)) {
+    rdbuf(&buffer_);
+  }
+
+ private:
+  class CBuffer : public std::streambuf {
+   public:
+    explicit CBuffer(std::string bytes) : bytes_(std::move(bytes)) {
+      setg(bytes_.data(), bytes_.data(), bytes_.data() + bytes_.size());
+    }
+
+   protected:
+    int_type underflow() override {
+      throw std::ios_base::failure("read error");
+    }
+
+   private:
+    std::string bytes_;
+  };
+  CBuffer buffer_;
+};
+
+// A read that fails halfway through the data is a read error, streamed data
+// too, not the end of the data, and leaves the progress where it stopped.
+TEST(ConvertTaskStart, ReportsWhereAFailedReadStopped) {
+  constexpr std::size_t kBlock = 65536;
+  const std::string blocks(2 * kBlock, '\0');
+  const std::string declared = RiffWave(
+      Chunk("fmt ", FmtBody(kPcm, 1, 16000, 16)) + Chunk("data", blocks));
+  // Streamed data's share is of what the size leaves after the headers.
+  const std::string streamed = StreamedWavFile(4 * kBlock, blocks);
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::uint64_t size;
+  } kRows[] = {
+      {"declared size", declared, 0},
+      {"streamed after a large chunk", streamed, streamed.size()},
+  };
+  const CTestDir dir;
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.name);
+    kestrovandil::CConversionTask task(
+        [&row](const std::string&, kestrovandil::AudioInput& audio) {
+          audio.stream = std::make_unique<CFailingStream>(
+              row.bytes.substr(0, row.bytes.size() - kBlock));
+          audio.size = row.size;
+          return kestrovandil::CStatus();
+        });
+    const Json::Value result =
+        ParseText(task.Start(RequestText("a.wav", dir.modelPath()).c_str()));
+    EXPECT_EQ(result["code"], 2);
+    EXPECT_EQ(result["message"], "audio file cannot be read: a.wav");
+    const Json::Value status = ParseText(task.Status());
+    EXPECT_EQ(status["state"], "failed");
+    EXPECT_EQ(status["progress"], 0.5);
   }
 }
 
@@ -191,15 +362,49 @@ TEST(ConvertTaskStart, ResultLivesUntilTheNextStart) {
 
 #if !defined(_WIN32)
 
+// A caller's thread may have a small stack. The deepest request that is
+// parsed fits in 64 KiB, and one that skipped comments would let the parser
+// nest 1 050 levels deep is refused before the parser recurses at all.
+TEST(ConvertTaskStart, ParsesOnASmallStack) {
+  struct Run {
+    std::string request;
+    int code;
+    std::string result;
+  } runs[] = {{NestedRequest(64), 2, {}}, {CommentedNesting(), 1, {}}};
+  for (Run& run : runs) {
+    SCOPED_TRACE(run.request.substr(0, 80));
+    pthread_attr_t attributes;
+    ASSERT_EQ(pthread_attr_init(&attributes), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&attributes, 64 * 1024), 0);
+    pthread_t thread{};
+    const int created = pthread_create(
+        &thread, &attributes,
+        [](void* arg) -> void* {
+          Run& started = *static_cast<Run*>(arg);
+          const TaskPtr task = MakeTask();
+          started.result =
+              ConvertTaskStart(task.get(), started.request.c_str());
+          return nullptr;
+        },
+        &run);
+    pthread_attr_destroy(&attributes);
+    ASSERT_EQ(created, 0);
+    ASSERT_EQ(pthread_join(thread, nullptr), 0);
+    EXPECT_EQ(ParseText(run.result.c_str())["code"], run.code);
+  }
+}
+
 // A start whose audio comes through a pipe that the test feeds: the
 // conversion runs exactly as long as the test wants.
 class ConvertTaskRunning : public ::testing::Test {
  protected:
   // The library refuses anything but a regular file; a stream opened on the
-  // pipe stands in for a file whose reading takes as long as the test wants.
-  static kestrovandil::CStatus OpenPipe(const std::string& path,
-                                        kestrovandil::AudioInput& audio) {
+  // pipe stands in for a file whose reading takes as long as the test wants,
+  // of the size that audioSize_ says.
+  kestrovandil::CStatus OpenPipe(const std::string& path,
+                                 kestrovandil::AudioInput& audio) const {
     audio.stream = std::make_unique<std::ifstream>(path, std::ios::binary);
+    audio.size = audioSize_;
     return {};
   }
 
@@ -223,7 +428,11 @@ class ConvertTaskRunning : public ::testing::Test {
   const CTestDir dir_;
   const std::filesystem::path fifo_ = dir_.path() / "audio.wav";
   const std::string wav_ = WavFile(kPcm, 1, 16000, 16, kFrames);
-  kestrovandil::CConversionTask task_{OpenPipe};
+  std::uint64_t audioSize_ = 0;  // unknown
+  kestrovandil::CConversionTask task_{
+      [this](const std::string& path, kestrovandil::AudioInput& audio) {
+        return OpenPipe(path, audio);
+      }};
   std::string request_;
   const char* result_ = nullptr;
   // The writer comes after the thread, so that on an early exit it closes
@@ -251,24 +460,41 @@ TEST_F(ConvertTaskRunning, RefusesASecondStart) {
   EXPECT_DOUBLE_EQ(result["duration"].asDouble(), 8.192);
 }
 
+// Streamed data's share is of what the file's size leaves after the
+// headers, which a large chunk before the data makes plain.
 TEST_F(ConvertTaskRunning, ReportsProgressMeanwhile) {
-  ASSERT_NO_FATAL_FAILURE(StartConversion());
-  EXPECT_EQ(Status()["state"], "converting");
-  EXPECT_EQ(Status()["progress"], 0.0);
-  writer_.Write(wav_.substr(0, kHeaderSize));
-  for (const double progress : {0.25, 0.5, 0.75}) {
-    SCOPED_TRACE(progress);
-    writer_.Write(wav_.substr(kHeaderSize, kBlock));
-    EXPECT_TRUE(WaitForProgress(progress));
+  const std::string data(4 * kBlock, '\0');
+  const std::string streamed = StreamedWavFile(data.size(), data);
+  const struct {
+    const char* name;
+    std::string wav;
+    std::uint64_t size;
+  } kRows[] = {
+      {"declared size", wav_, 0},
+      {"streamed after a large chunk", streamed, streamed.size()},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.name);
+    audioSize_ = row.size;
+    const std::size_t headers = row.wav.size() - data.size();
+    ASSERT_NO_FATAL_FAILURE(StartConversion());
     EXPECT_EQ(Status()["state"], "converting");
+    EXPECT_EQ(Status()["progress"], 0.0);
+    writer_.Write(row.wav.substr(0, headers));
+    for (const double progress : {0.25, 0.5, 0.75}) {
+      SCOPED_TRACE(progress);
+      writer_.Write(data.substr(0, kBlock));
+      EXPECT_TRUE(WaitForProgress(progress));
+      EXPECT_EQ(Status()["state"], "converting");
+    }
+    writer_.Write(data.substr(0, kBlock));
+    writer_.Close();
+    starter_.join();
+    EXPECT_EQ(ParseText(result_)["code"], 0);
+    const Json::Value status = Status();
+    EXPECT_EQ(status["state"], "done");
+    EXPECT_EQ(status["progress"], 1.0);
   }
-  writer_.Write(wav_.substr(kHeaderSize, kBlock));
-  writer_.Close();
-  starter_.join();
-  EXPECT_EQ(ParseText(result_)["code"], 0);
-  const Json::Value status = Status();
-  EXPECT_EQ(status["state"], "done");
-  EXPECT_EQ(status["progress"], 1.0);
 }
 
 // A pipe closed before the data is complete is a truncated file.
@@ -280,9 +506,10 @@ TEST_F(ConvertTaskRunning, FailsWhenTheAudioEndsEarly) {
   EXPECT_EQ(ParseText(result_)["message"],
             "audio format invalid: data chunk is truncated: "
             "262144 bytes declared, 66536 present");
+  // Where reading stopped: the short last block counts.
   const Json::Value status = Status();
   EXPECT_EQ(status["state"], "failed");
-  EXPECT_EQ(status["progress"], 0.25);
+  EXPECT_EQ(status["progress"], 0.2538);
 }
 
 #endif

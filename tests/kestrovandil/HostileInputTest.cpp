@@ -4,7 +4,10 @@
 #include <chrono>
 #include <cstddef>
 #include <exception>
+#include <filesystem>
+#include <functional>
 #include <future>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -26,31 +29,46 @@ namespace {
 
 #if !defined(_WIN32)
 
-// A FIFO at the audio or model path, with no writer or with a writer that
-// never writes nor closes, is refused at once. A start that opened or read
-// it would wait for ever; the test then unblocks it itself before failing.
+// A FIFO at the audio or model path, with no writer, with a writer that
+// never writes nor closes, or with a writer waiting in its open for a
+// reader, is refused at once and never opened: opening it would release a
+// waiting writer, and a start that opened or read it would wait for ever;
+// the test then unblocks it itself before failing.
 TEST(ConvertTaskStart, RefusesFifosAtOnce) {
   const CTestDir dir;
   const std::string audio =
       dir.Write("audio.wav", WavFile(kPcm, 1, 16000, 16, 160));
+  enum class Writer { kNone, kHolding, kWaitingInOpen };
   const struct {
     const char* name;
     bool audioIsFifo;
-    bool heldOpen;
+    Writer writer;
     int code;
     const char* message;
   } kRows[] = {
-      {"audio", true, false, 2, "audio file cannot be opened: "},
-      {"audio-held", true, true, 2, "audio file cannot be opened: "},
-      {"model", false, false, 4, "model file is not a regular file: "},
-      {"model-held", false, true, 4, "model file is not a regular file: "},
+      {"audio", true, Writer::kNone, 2, "audio file is not a regular file: "},
+      {"audio-held", true, Writer::kHolding, 2,
+       "audio file is not a regular file: "},
+      {"audio-awaited", true, Writer::kWaitingInOpen, 2,
+       "audio file is not a regular file: "},
+      {"model", false, Writer::kNone, 4, "model file is not a regular file: "},
+      {"model-held", false, Writer::kHolding, 4,
+       "model file is not a regular file: "},
+      {"model-awaited", false, Writer::kWaitingInOpen, 4,
+       "model file is not a regular file: "},
   };
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.name);
     const std::string fifo = (dir.path() / row.name).string();
     CFifoWriter pipe(fifo);
     // Read and write on Linux: a writer without a reader, which never closes.
-    const int holder = row.heldOpen ? open(fifo.c_str(), O_RDWR) : -1;
+    const int holder =
+        row.writer == Writer::kHolding ? open(fifo.c_str(), O_RDWR) : -1;
+    std::optional<CWaitingFifoWriter> waiting;
+    if (row.writer == Writer::kWaitingInOpen) {
+      waiting.emplace(fifo);
+      ASSERT_TRUE(WaitFor([&waiting] { return waiting->WaitsInOpen(); }));
+    }
     const std::string request = row.audioIsFifo
                                     ? RequestText(fifo, dir.modelPath())
                                     : RequestText(audio, fifo);
@@ -59,18 +77,53 @@ TEST(ConvertTaskStart, RefusesFifosAtOnce) {
     std::thread starter([&] { result.set_value(StartOnce(request.c_str())); });
     const bool prompt =
         answer.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    const bool unopened = !waiting || waiting->WaitsInOpen();
     // A blocked open returns once a writer comes; a blocked read once the
     // last writer has gone.
-    if (!prompt && !row.heldOpen) {
+    if (!prompt && row.writer == Writer::kNone) {
       EXPECT_TRUE(pipe.Open());
     }
     if (holder >= 0) close(holder);
+    waiting.reset();
     pipe.Close();
     starter.join();
     EXPECT_TRUE(prompt) << "the start waited on the pipe";
+    EXPECT_TRUE(unopened) << "the start opened the pipe";
     const Json::Value parsed = answer.get();
     EXPECT_EQ(parsed["code"], row.code);
     EXPECT_EQ(parsed["message"], row.message + fifo);
+  }
+}
+
+// Paths that name no plain file of the test's own: a device, which a start
+// must not open; a kernel file that looks empty and whose read fails; a
+// link that leads nowhere. Each at the audio path, then at the model path.
+TEST(ConvertTaskStart, ReportsPathsNobodyControls) {
+  const CTestDir dir;
+  const std::string audio =
+      dir.Write("audio.wav", WavFile(kPcm, 1, 16000, 16, 160));
+  const std::string loop = (dir.path() / "loop").string();
+  std::filesystem::create_symlink(loop, loop);
+  const struct {
+    std::string path;
+    const char* audioMessage;
+    const char* modelMessage;
+  } kRows[] = {
+      {"/dev/null", "audio file is not a regular file: ",
+       "model file is not a regular file: "},
+      {"/proc/self/mem",
+       "audio file cannot be read: ", "model file is empty: "},
+      {loop, "audio file cannot be opened: ", "model file cannot be read: "},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.path);
+    const Json::Value atAudio =
+        StartOnce(RequestText(row.path, dir.modelPath()).c_str());
+    EXPECT_EQ(atAudio["code"], 2);
+    EXPECT_EQ(atAudio["message"], row.audioMessage + row.path);
+    const Json::Value atModel = StartOnce(RequestText(audio, row.path).c_str());
+    EXPECT_EQ(atModel["code"], 4);
+    EXPECT_EQ(atModel["message"], row.modelMessage + row.path);
   }
 }
 
@@ -78,7 +131,8 @@ TEST(ConvertTaskStart, RefusesFifosAtOnce) {
 
 // jsoncpp reports a failed allocation of its own as Json::RuntimeError. Each
 // allocation of a start fails in turn, thrown that way, and every one of
-// them must come back as the internal error, never as a bad request.
+// them must come back as the internal error, never as a bad request, and
+// leave the task "failed".
 TEST(ConvertTaskStart, ReportsAFailedAllocationAsInternalError) {
   const std::string request = RequestText("missing.wav", "missing.bin");
   const TaskPtr task = MakeTask();
@@ -99,22 +153,36 @@ TEST(ConvertTaskStart, ReportsAFailedAllocationAsInternalError) {
     }
     ++failures;
     EXPECT_EQ(result, R"({"code":7,"data":"","message":"internal error"})");
+    EXPECT_EQ(ParseText(ConvertTaskStatus(task.get(), ""))["state"], "failed");
   }
   EXPECT_GT(failures, 10u);
 }
 
-// A task keeps one start result, not one per start.
-TEST(ConvertTaskStart, ManyStartsOnOneTaskKeepMemoryFlat) {
+// A task keeps one start result, not one per start, and a released task
+// leaves nothing behind.
+TEST(ConvertTaskApi, ManyStartsAndTasksKeepMemoryFlat) {
   const TaskPtr task = MakeTask();
-  const auto startMany = [&task](int count) {
-    for (int i = 0; i < count; ++i) {
-      EXPECT_EQ(ParseText(ConvertTaskStart(task.get(), "{}"))["code"], 1);
-    }
+  const struct {
+    const char* name;
+    std::function<void()> use;
+  } kRows[] = {
+      {"a start on one task",
+       [&task] {
+         EXPECT_EQ(ParseText(ConvertTaskStart(task.get(), "{}"))["code"], 1);
+       }},
+      {"a task created, started and released",
+       [] {
+         const TaskPtr fresh = MakeTask();
+         EXPECT_EQ(ParseText(ConvertTaskStart(fresh.get(), "{}"))["code"], 1);
+       }},
   };
-  startMany(10);
-  const std::ptrdiff_t before = LiveAllocations();
-  startMany(2000);
-  EXPECT_EQ(LiveAllocations(), before);
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.name);
+    for (int i = 0; i < 10; ++i) row.use();
+    const std::ptrdiff_t before = LiveAllocations();
+    for (int i = 0; i < 2000; ++i) row.use();
+    EXPECT_EQ(LiveAllocations(), before);
+  }
 }
 
 }  // namespace

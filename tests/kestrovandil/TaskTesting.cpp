@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #endif
 
 #include <cerrno>
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <ios>
 #include <memory>
 #include <random>
@@ -139,5 +141,38 @@ void CFifoWriter::Write(std::string_view bytes) {
 void CFifoWriter::Close() {
   if (fd_ >= 0) close(fd_);
   fd_ = -1;
+}
+
+CWaitingFifoWriter::CWaitingFifoWriter(std::filesystem::path fifo)
+    : path_(std::move(fifo)) {
+  std::promise<int> started;
+  std::future<int> threadId = started.get_future();
+  thread_ = std::thread([this, &started] {
+    started.set_value(gettid());
+    fd_ = open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+  });
+  threadId_ = threadId.get();
+}
+
+CWaitingFifoWriter::~CWaitingFifoWriter() {
+  const int reader = open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (reader < 0) ADD_FAILURE() << "open: " << std::strerror(errno);
+  thread_.join();
+  if (reader >= 0) close(reader);
+  if (fd_ >= 0) close(fd_);
+}
+
+// The kernel shows the system call that a blocked thread is in, and
+// "running" for a thread that is not blocked, such as one just woken.
+bool CWaitingFifoWriter::WaitsInOpen() const {
+  const std::string file =
+      "/proc/self/task/" + std::to_string(threadId_) + "/syscall";
+  std::string call;
+  const bool settled = WaitFor([&] {
+    call.clear();
+    std::ifstream(file) >> call;
+    return call != "running";
+  });
+  return settled && call == std::to_string(SYS_openat);
 }
 #endif

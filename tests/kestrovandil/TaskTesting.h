@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include <json/value.h>
 
@@ -78,5 +79,26 @@ class CFifoWriter {
  private:
   std::filesystem::path path_;
   int fd_ = -1;
+};
+
+// A writer blocked in a plain open of an existing FIFO, as any program that
+// writes to one waits there until a reader opens it: whether it still waits
+// tells whether anything opened the FIFO meanwhile.
+class CWaitingFifoWriter {
+ public:
+  explicit CWaitingFifoWriter(std::filesystem::path fifo);
+  CWaitingFifoWriter(const CWaitingFifoWriter&) = delete;
+  CWaitingFifoWriter& operator=(const CWaitingFifoWriter&) = delete;
+  ~CWaitingFifoWriter();  // opens a reader itself to release the writer
+
+  // Whether the writer's thread is blocked in its open: false once it has
+  // left it, and before it has reached it.
+  [[nodiscard]] bool WaitsInOpen() const;
+
+ private:
+  std::filesystem::path path_;
+  int fd_ = -1;
+  int threadId_ = 0;
+  std::thread thread_;
 };
 #endif

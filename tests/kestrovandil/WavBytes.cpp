@@ -57,3 +57,10 @@ std::string WavFile(std::uint16_t tag, std::uint16_t channels,
   return RiffWave(Chunk("fmt ", FmtBody(tag, channels, sampleRate, bits)) +
                   Chunk("data", std::string(dataSize, '\0')));
 }
+
+std::string StreamedWavFile(std::size_t junkSize, std::string_view data) {
+  return "RIFF" + Le32(0xFFFFFFFF) + "WAVE" +
+         Chunk("fmt ", FmtBody(kPcm, 1, 16000, 16)) +
+         Chunk("junk", std::string(junkSize, '\0')) +
+         RawChunk("data", 0xFFFFFFFF, data);
+}

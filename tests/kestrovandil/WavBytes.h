@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -36,3 +37,8 @@ inline constexpr std::uint16_t kExtensible = 0xFFFE;
 [[nodiscard]] std::string WavFile(std::uint16_t tag, std::uint16_t channels,
                                   std::uint32_t sampleRate, std::uint16_t bits,
                                   std::uint32_t frames);
+// A 16-bit mono 16 kHz file as a writer that cannot seek back leaves it:
+// RIFF and data sizes 0xFFFFFFFF, and a junk chunk of junkSize bytes before
+// the data, so that the headers are a large share of the file.
+[[nodiscard]] std::string StreamedWavFile(std::size_t junkSize,
+                                          std::string_view data);

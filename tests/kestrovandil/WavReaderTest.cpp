@@ -16,6 +16,7 @@ namespace {
 TEST(WavReader, DescribesValidFiles) {
   const std::string fmt16 = Chunk("fmt ", FmtBody(kPcm, 1, 16000, 16));
   const std::string data = Chunk("data", std::string(32000, '\0'));
+  const std::string tenth(3200, '\0');
   const struct {
     const char* name;
     std::string bytes;
@@ -67,6 +68,19 @@ TEST(WavReader, DescribesValidFiles) {
        "RIFF" + Le32(0xFFFFFFFF) + "WAVE" + fmt16 +
            RawChunk("data", 0xFFFFFFFF, std::string(200000, '\0')),
        6.25, 16000, 1, 16, "pcm"},
+      {"data size 0 under a RIFF size left 0xFFFFFFFF",
+       "RIFF" + Le32(0xFFFFFFFF) + "WAVE" + fmt16 + RawChunk("data", 0, tenth),
+       0.1, 16000, 1, 16, "pcm"},
+      {"data size 0 under a RIFF size written before the data",
+       "RIFF" + Le32(36) + "WAVE" + fmt16 + RawChunk("data", 0, tenth), 0.1,
+       16000, 1, 16, "pcm"},
+      {"true sizes, a LIST chunk after the data",
+       RiffWave(fmt16 + Chunk("data", tenth) + Chunk("LIST", "INFO")), 0.1,
+       16000, 1, 16, "pcm"},
+      {"espeak-ng's sizes for a pipe",
+       "RIFF" + Le32(0x7FFFF024) + "WAVE" + fmt16 +
+           RawChunk("data", 0x7FFFF000, tenth),
+       0.1, 16000, 1, 16, "pcm"},
   };
   const CTestDir dir;
   for (const auto& row : kRows) {
@@ -100,6 +114,7 @@ TEST(WavReader, RejectsBrokenAndHostileFiles) {
   const struct {
     std::string bytes;
     const char* message;
+    double progress = 0.0;  // where reading stopped
   } kRows[] = {
       {"", "file ends inside the RIFF header"},
       {"RIFF" + Le32(4), "file ends inside the RIFF header"},
@@ -134,17 +149,27 @@ TEST(WavReader, RejectsBrokenAndHostileFiles) {
       {RiffWave(data + fmt16), "data chunk comes before the fmt chunk"},
       {RiffWave(fmt16 + fmt16 + data), "more than one fmt chunk"},
       {RiffWave(fmt16 + Chunk("data", "")), "data chunk holds no samples"},
+      // A true RIFF size: the chunk is empty, and the LIST chunk no samples.
+      {RiffWave(fmt16 + Chunk("data", "") + Chunk("LIST", "INFO")),
+       "data chunk holds no samples"},
       {RiffWave(fmt16 + Chunk("data", "abc")),
        "data size 3 is not a multiple of the block align 2"},
       {RiffWave(Chunk("fmt ", FmtBody(kPcm, 1, 8000, 8)) +
                 RawChunk("data", 0xFFFFFFFE, std::string(100, '\0'))),
        "data chunk is truncated: 4294967294 bytes declared, 100 present"},
       {RiffWave(fmt16 + RawChunk("data", 0xFFFFFFFF, "abc")),
-       "data size 3 is not a multiple of the block align 2"},
+       "data size 3 is not a multiple of the block align 2", 1.0},
+      {"RIFF" + Le32(0) + "WAVE" + fmt16 +
+           RawChunk("data", 0, std::string(3201, '\0')),
+       "data size 3201 is not a multiple of the block align 2", 1.0},
+      // Next to espeak-ng's placeholder, a size that only lies.
+      {"RIFF" + Le32(0x7FFFF026) + "WAVE" + fmt16 +
+           RawChunk("data", 0x7FFFF002, std::string(3200, '\0')),
+       "data chunk is truncated: 2147479554 bytes declared, 3200 present"},
       {RiffWave(fmt16 + RawChunk("data", 0xFFFFFFFF, "")),
        "data chunk holds no samples"},
       {RiffWave(fmt16 + RawChunk("data", 200, std::string(101, '\0'))),
-       "data chunk is truncated: 200 bytes declared, 101 present"},
+       "data chunk is truncated: 200 bytes declared, 101 present", 0.505},
       // A reader adding sizes in 32 bits would wrap round to the fmt chunk
       // and accept the file.
       {RiffWave(RawChunk("junk", 0xFFFFFFFF, "") + fmt16 + data),
@@ -158,13 +183,17 @@ TEST(WavReader, RejectsBrokenAndHostileFiles) {
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.message);
     const std::string audio = dir.Write("audio.wav", row.bytes);
-    const Json::Value result =
-        StartOnce(RequestText(audio, dir.modelPath()).c_str());
+    const TaskPtr task = MakeTask();
+    const Json::Value result = ParseText(ConvertTaskStart(
+        task.get(), RequestText(audio, dir.modelPath()).c_str()));
     EXPECT_EQ(result["code"], 3);
     EXPECT_EQ(result["message"],
               std::string("audio format invalid: ") + row.message);
     EXPECT_EQ(result["data"], "");
     EXPECT_FALSE(result.isMember("duration"));
+    const Json::Value status = ParseText(ConvertTaskStatus(task.get(), ""));
+    EXPECT_EQ(status["state"], "failed");
+    EXPECT_EQ(status["progress"], row.progress);
   }
 }
 
