@@ -2,20 +2,23 @@
 # only when a package is missing) or as root:
 #   make run    install what the program needs, build and run conversion-driver
 #   make test   install what the tests need too, build and run every test: the
+#               Windows sources compiled by MinGW-w64 (windows-check), the
 #               suite under the check, asan and tsan presets (suites), the
-#               suite and one program run under valgrind (memcheck), and each
-#               fuzz target for FUZZ_SECONDS seconds (fuzz); 10 to 20 minutes
-#               on two cores from scratch
+#               check build's suite and one program run under valgrind
+#               (memcheck), and each fuzz target for FUZZ_SECONDS seconds, two
+#               at a time (fuzz); about 7 minutes on two cores from scratch
 # Each is incremental: with nothing changed it only checks and runs.
 #
 # The parts of `make test` run on their own too, for work on one area:
-#   make suites TEST_PRESETS=debug, make memcheck, make fuzz FUZZ_SECONDS=600
+#   make windows-check, make suites TEST_PRESETS=debug, make memcheck,
+#   make fuzz FUZZ_SECONDS=600
 # and `make bench` measures the JSON model (see the README).
 
 RUN_PRESET ?= release
 TEST_PRESETS ?= check asan tsan
-# Beyond what the program needs (scripts/install-deps.sh).
-TEST_PACKAGES = libgtest-dev libgmock-dev
+# Beyond what the program needs (scripts/install-deps.sh); clang builds the
+# asan preset.
+TEST_PACKAGES = libgtest-dev libgmock-dev clang libclang-rt-14-dev
 
 # `make bench BENCH_ARGS=--benchmark_filter=Flat` runs some cases only.
 BENCH_ARGS ?=
@@ -53,8 +56,8 @@ run: deps build/$(RUN_PRESET)/build.ninja
 	@build/$(RUN_PRESET)/bin/conversion-driver; status=$$?; \
 	  echo "--- conversion-driver: exit status $$status ---"; exit $$status
 
-test: suites memcheck fuzz
-	@echo "checks: $(words $(TEST_PRESETS) memcheck fuzz) passed, 0 failed"
+test: windows-check suites memcheck fuzz
+	@echo "checks: $(words windows-check $(TEST_PRESETS) memcheck fuzz) passed, 0 failed"
 
 suites: test-deps $(foreach preset,$(TEST_PRESETS),build/$(preset)/build.ninja)
 	@set -e; for preset in $(TEST_PRESETS); do \
@@ -76,20 +79,38 @@ bench: bench-deps build/bench/build.ninja
 	  sed '1,3d' $$out.txt | grep -E '_(median|BigO|RMS) |ERROR' | sort -V; \
 	  exit $$status
 
+.PHONY: windows-check windows-deps
+
+windows-deps:
+	@scripts/install-deps.sh g++-mingw-w64-x86-64-posix
+
+build/windows-check/build.ninja: CMakePresets.json | windows-deps
+	cmake --preset windows-check
+	@touch $@
+
+# Compiles every source of the Windows program and library, as CMake lists
+# them for WIN32, with MinGW-w64 and -Werror; links nothing (see the README).
+windows-check: windows-deps build/windows-check/build.ninja
+	@echo "=== windows-check ==="
+	@cmake --build --preset windows-check
+
 .PHONY: memcheck memcheck-deps
 
 memcheck-deps:
 	@scripts/install-deps.sh $(TEST_PACKAGES) valgrind
 
-build/memcheck/build.ninja: CMakePresets.json | memcheck-deps
-	cmake --preset memcheck
-	@touch $@
-
-# Valgrind is the preset's emulator: CTest starts every test executable, and
-# the program once, through it; any memory error or leak fails that test.
-memcheck: memcheck-deps build/memcheck/build.ninja
-	@cmake --build --preset memcheck
-	@ctest --preset memcheck
+# The check build's test executables, each run whole by CTest under
+# valgrind (label memcheck), and the program's own run; any memory error or
+# leak fails that test, and the reports of the failed ones are printed.
+memcheck: memcheck-deps build/check/build.ninja
+	@echo "=== memcheck ==="
+	@cmake --build --preset check
+	@logs=build/check/Testing/Temporary; rm -f $$logs/MemoryChecker.*.log; \
+	  ctest --test-dir build/check -T MemCheck --label-regex memcheck \
+	    --output-on-failure --parallel 2 --timeout 600 || { \
+	    for log in $$logs/MemoryChecker.*.log; do \
+	      [ -s "$$log" ] && { echo "--- $$log"; cat "$$log"; }; \
+	    done; exit 1; }
 
 .PHONY: fuzz fuzz-deps
 
@@ -99,6 +120,8 @@ FUZZ_SECONDS ?= 60
 FUZZ_TIMEOUT ?= 300
 FUZZ_TARGETS ?= text_encoding_fuzz json_writer_fuzz conversion_request_fuzz \
   wav_reader_fuzz
+# Targets fuzzed at once, one a core.
+FUZZ_JOBS ?= 2
 
 fuzz-deps:
 	@scripts/install-deps.sh clang libclang-rt-14-dev
@@ -107,34 +130,36 @@ build/fuzz/build.ninja: CMakePresets.json | fuzz-deps
 	cmake --preset fuzz
 	@touch $@
 
-# Each target starts from a scratch copy of its seed corpus in
-# build/fuzz/runs/<target>/, so the corpus in the repository changes only by
-# hand. Every target runs; a crash makes the exit status non-zero and leaves
-# its input as build/fuzz/runs/<target>/crash-*: copy that file into
-# fuzz/regressions/<target>/, where the tests replay it. No allocation stacks
-# are recorded: ASan keeps every distinct one, and those taken through the
-# uninstrumented libraries grew the request target past 1 GB within a minute
-# at less than half the speed. `build/fuzz/bin/<target> <crash file>` replays
-# one input with full reports. An input that runs past FUZZ_TIMEOUT seconds
-# fails its target as a hang: inputs take well under a second, yet a loaded
-# machine has stalled one for 13 s, so only a real hang may cross the bound.
+# Every target runs, FUZZ_JOBS at a time, each printing its lines when it is
+# done; a crash fails its target and leaves its input as
+# build/fuzz/runs/<target>/crash-*: copy that file into
+# fuzz/regressions/<target>/, where the tests replay it.
 fuzz: fuzz-deps build/fuzz/build.ninja
 	@cmake --build --preset fuzz
-	@failed=; for target in $(FUZZ_TARGETS); do \
-	  run=build/fuzz/runs/$$target; \
-	  echo "=== $$target: $(FUZZ_SECONDS) s ==="; \
+	@$(MAKE) --no-print-directory -k -j$(FUZZ_JOBS) --output-sync=target \
+	  $(addprefix fuzz-run-,$(FUZZ_TARGETS)) || { \
+	    echo "fuzz: failed (inputs in build/fuzz/runs/<target>/)"; exit 1; }
+
+# One target from a scratch copy of its seed corpus in
+# build/fuzz/runs/<target>/, so the corpus in the repository changes only by
+# hand. No allocation stacks are recorded: ASan keeps every distinct one, and
+# those taken through the uninstrumented libraries grew the request target
+# past 1 GB within a minute at less than half the speed.
+# `build/fuzz/bin/<target> <crash file>` replays one input with full reports.
+# An input that runs past FUZZ_TIMEOUT seconds fails its target as a hang:
+# inputs take well under a second, yet a loaded machine has stalled one for
+# 13 s, so only a real hang may cross the bound.
+.PHONY: $(addprefix fuzz-run-,$(FUZZ_TARGETS))
+$(addprefix fuzz-run-,$(FUZZ_TARGETS)): fuzz-run-%:
+	@run=build/fuzz/runs/$*; \
+	  echo "=== $*: $(FUZZ_SECONDS) s ==="; \
 	  rm -rf $$run && mkdir -p $$run/corpus && \
-	  cp fuzz/corpus/$$target/* $$run/corpus/ && \
+	  cp fuzz/corpus/$*/* $$run/corpus/ && \
 	  ASAN_OPTIONS=malloc_context_size=0 UBSAN_OPTIONS=print_stacktrace=1 \
-	    build/fuzz/bin/$$target \
+	    build/fuzz/bin/$* \
 	    -max_total_time=$(FUZZ_SECONDS) -timeout=$(FUZZ_TIMEOUT) \
 	    -print_final_stats=1 \
 	    -artifact_prefix=$$run/ $$run/corpus >$$run/log.txt 2>&1; \
 	  status=$$?; \
 	  if [ $$status -eq 0 ]; then grep '^stat::' $$run/log.txt; \
-	  else tail -n 60 $$run/log.txt; failed="$$failed $$target"; fi; \
-	done; \
-	if [ -n "$$failed" ]; then \
-	  echo "fuzz: failed:$$failed (inputs in build/fuzz/runs/<target>/)"; \
-	  exit 1; \
-	fi
+	  else tail -n 60 $$run/log.txt; echo "=== $*: failed ==="; exit 1; fi

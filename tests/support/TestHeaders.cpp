@@ -1,0 +1,1 @@
+// Compiles the test executables' precompiled headers (tests/CMakeLists.txt).
