@@ -16,9 +16,10 @@
 
 RUN_PRESET ?= release
 TEST_PRESETS ?= check asan tsan
-# Beyond what the program needs (scripts/install-deps.sh); clang builds the
-# asan preset.
-TEST_PACKAGES = libgtest-dev libgmock-dev clang libclang-rt-14-dev
+# Beyond what the program needs (scripts/install-deps.sh). clang builds the
+# asan preset and the fuzz targets.
+TEST_PACKAGES = libgtest-dev libgmock-dev
+CLANG_PACKAGES = clang libclang-rt-14-dev
 
 # `make bench BENCH_ARGS=--benchmark_filter=Flat` runs some cases only.
 BENCH_ARGS ?=
@@ -32,7 +33,7 @@ deps:
 	@scripts/install-deps.sh
 
 test-deps:
-	@scripts/install-deps.sh $(TEST_PACKAGES)
+	@scripts/install-deps.sh $(TEST_PACKAGES) $(CLANG_PACKAGES)
 
 bench-deps:
 	@scripts/install-deps.sh libbenchmark-dev nlohmann-json3-dev
@@ -124,7 +125,7 @@ FUZZ_TARGETS ?= text_encoding_fuzz json_writer_fuzz conversion_request_fuzz \
 FUZZ_JOBS ?= 2
 
 fuzz-deps:
-	@scripts/install-deps.sh clang libclang-rt-14-dev
+	@scripts/install-deps.sh $(CLANG_PACKAGES)
 
 build/fuzz/build.ninja: CMakePresets.json | fuzz-deps
 	cmake --preset fuzz
