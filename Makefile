@@ -12,7 +12,7 @@
 # The parts of `make test` run on their own too, for work on one area:
 #   make windows-check, make suites TEST_PRESETS=debug, make memcheck,
 #   make fuzz FUZZ_SECONDS=600
-# and `make bench` measures the JSON model (see the README).
+# and `make bench` measures the JSON model (see docs/performance.md).
 
 RUN_PRESET ?= release
 TEST_PRESETS ?= check asan tsan
@@ -57,14 +57,19 @@ run: deps build/$(RUN_PRESET)/build.ninja
 	@build/$(RUN_PRESET)/bin/conversion-driver; status=$$?; \
 	  echo "--- conversion-driver: exit status $$status ---"; exit $$status
 
-test: windows-check suites memcheck fuzz
-	@echo "checks: $(words windows-check $(TEST_PRESETS) memcheck fuzz) passed, 0 failed"
+# Ends with what ran: each part's count of tests, and their total.
+test:
+	@rm -rf build/test-results
+	@$(MAKE) --no-print-directory windows-check suites memcheck fuzz
+	@echo "=== make test: every check passed ==="
+	@scripts/count-checks.sh summary
 
 suites: test-deps $(foreach preset,$(TEST_PRESETS),build/$(preset)/build.ninja)
 	@set -e; for preset in $(TEST_PRESETS); do \
 	  echo "=== $$preset ==="; \
 	  cmake --build --preset $$preset; \
-	  ctest --preset $$preset; \
+	  scripts/count-checks.sh record suite-$$preset \
+	    "tests of the $$preset suite" -- ctest --preset $$preset; \
 	done
 
 # Every repetition runs the cases in a new random order, so a change of load
@@ -90,10 +95,12 @@ build/windows-check/build.ninja: CMakePresets.json | windows-deps
 	@touch $@
 
 # Compiles every source of the Windows program and library, as CMake lists
-# them for WIN32, with MinGW-w64 and -Werror; links nothing (see the README).
+# them for WIN32, with MinGW-w64 and -Werror; links nothing (see docs/building.md).
 windows-check: windows-deps build/windows-check/build.ninja
 	@echo "=== windows-check ==="
 	@cmake --build --preset windows-check
+	@scripts/count-checks.sh record-one windows-check \
+	  "build of every Windows source"
 
 .PHONY: memcheck memcheck-deps
 
@@ -107,7 +114,9 @@ memcheck: memcheck-deps build/check/build.ninja
 	@echo "=== memcheck ==="
 	@cmake --build --preset check
 	@logs=build/check/Testing/Temporary; rm -f $$logs/MemoryChecker.*.log; \
-	  ctest --test-dir build/check -T MemCheck --label-regex memcheck \
+	  scripts/count-checks.sh record memcheck \
+	    "test executables and program runs under valgrind" -- \
+	    ctest --test-dir build/check -T MemCheck --label-regex memcheck \
 	    --output-on-failure --parallel 2 --timeout 600 || { \
 	    for log in $$logs/MemoryChecker.*.log; do \
 	      [ -s "$$log" ] && { echo "--- $$log"; cat "$$log"; }; \
@@ -163,4 +172,6 @@ $(addprefix fuzz-run-,$(FUZZ_TARGETS)): fuzz-run-%:
 	    -artifact_prefix=$$run/ $$run/corpus >$$run/log.txt 2>&1; \
 	  status=$$?; \
 	  if [ $$status -eq 0 ]; then grep '^stat::' $$run/log.txt; \
+	    scripts/count-checks.sh record-one fuzz-$* \
+	      "fuzz target $* for $(FUZZ_SECONDS) s"; \
 	  else tail -n 60 $$run/log.txt; echo "=== $*: failed ==="; exit 1; fi
