@@ -60,7 +60,7 @@ run: deps build/$(RUN_PRESET)/build.ninja
 # Ends with what ran: each part's count of tests, and their total.
 test:
 	@rm -rf build/test-results
-	@$(MAKE) --no-print-directory windows-check suites memcheck fuzz
+	@$(MAKE) --no-print-directory windows suites memcheck fuzz
 	@echo "=== make test: every check passed ==="
 	@scripts/count-checks.sh summary
 
@@ -85,22 +85,29 @@ bench: bench-deps build/bench/build.ninja
 	  sed '1,3d' $$out.txt | grep -E '_(median|BigO|RMS) |ERROR' | sort -V; \
 	  exit $$status
 
-.PHONY: windows-check windows-deps
+.PHONY: windows windows-deps
 
+# MinGW-w64 builds, Wine runs; dpkg-dev unpacks jsoncpp's source package.
 windows-deps:
-	@scripts/install-deps.sh g++-mingw-w64-x86-64-posix
+	@scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 dpkg-dev \
+	  $(TEST_PACKAGES)
 
-build/windows-check/build.ninja: CMakePresets.json | windows-deps
-	cmake --preset windows-check
+# jsoncpp and GoogleTest for Windows, built once (see docs/building.md).
+build/windows-deps/prefix/.complete: | windows-deps
+	@scripts/build-windows-deps.sh $(CURDIR)/cmake/MinGW.cmake \
+	  $(CURDIR)/build/windows-deps/work $(CURDIR)/build/windows-deps/prefix
+
+build/windows/build.ninja: CMakePresets.json build/windows-deps/prefix/.complete
+	cmake --preset windows
 	@touch $@
 
-# Compiles every source of the Windows program and library, as CMake lists
-# them for WIN32, with MinGW-w64 and -Werror; links nothing (see docs/building.md).
-windows-check: windows-deps build/windows-check/build.ninja
-	@echo "=== windows-check ==="
-	@cmake --build --preset windows-check
-	@scripts/count-checks.sh record-one windows-check \
-	  "build of every Windows source"
+# The Windows program, library and tests, built with -Werror and run under
+# Wine: every suite, the import and export tables, the program's own run.
+windows: windows-deps build/windows/build.ninja
+	@echo "=== windows ==="
+	@cmake --build --preset windows
+	@scripts/count-checks.sh record windows \
+	  "tests of the Windows build under Wine" -- ctest --preset windows
 
 .PHONY: memcheck memcheck-deps
 

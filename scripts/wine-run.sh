@@ -8,10 +8,14 @@ set -euo pipefail
 export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 shift
 wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  mkdir -p "$WINEPREFIX"
-  "$wine" wineboot --init >/dev/null 2>&1
-  wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
-  WINEPREFIX=$WINEPREFIX "$wineserver" --wait
-fi
+# Two tests may start at once; the first makes the prefix, the other waits.
+mkdir -p "$WINEPREFIX"
+(
+  flock 9
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    "$wine" wineboot --init >/dev/null 2>&1
+    wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
+    "$wineserver" --wait
+  fi
+) 9>"$WINEPREFIX/.lock"
 exec "$wine" "$@"
