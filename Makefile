@@ -2,15 +2,16 @@
 # only when a package is missing) or as root:
 #   make run    install what the program needs, build and run conversion-driver
 #   make test   install what the tests need too, build and run every test: the
-#               Windows sources compiled by MinGW-w64 (windows-check), the
-#               suite under the check, asan and tsan presets (suites), the
-#               check build's suite and one program run under valgrind
-#               (memcheck), and each fuzz target for FUZZ_SECONDS seconds, two
-#               at a time (fuzz); about 7 minutes on two cores from scratch
+#               Windows build by MinGW-w64 and its tests under Wine
+#               (windows), the suite under the check, asan and tsan presets
+#               (suites), the check build's suite and one program run under
+#               valgrind (memcheck), and each fuzz target for FUZZ_SECONDS
+#               seconds, two at a time (fuzz); see docs/building.md for where
+#               its time goes
 # Each is incremental: with nothing changed it only checks and runs.
 #
 # The parts of `make test` run on their own too, for work on one area:
-#   make windows-check, make suites TEST_PRESETS=debug, make memcheck,
+#   make windows, make suites TEST_PRESETS=debug, make memcheck,
 #   make fuzz FUZZ_SECONDS=600
 # and `make bench` measures the JSON model (see docs/performance.md).
 
