@@ -1,11 +1,6 @@
 #include "driver/ConversionRun.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 #include <atomic>
-#include <chrono>
 #include <exception>
 #include <functional>
 #include <optional>
@@ -21,16 +16,6 @@
 #include "json/TextEncoding.h"
 
 namespace {
-
-constexpr std::chrono::milliseconds kPollInterval{1000};
-
-void WaitOnePollInterval() {
-#ifdef _WIN32
-  Sleep(static_cast<DWORD>(kPollInterval.count()));
-#else
-  std::this_thread::sleep_for(kPollInterval);
-#endif
-}
 
 // The worker: hands the request to the library and raises the completion
 // flag on every path, so the main thread never waits forever. A failure
@@ -83,7 +68,8 @@ void ReportFailure(std::ostream& err, std::string_view context,
 
 }  // namespace
 
-int RunConversion(std::ostream& out, std::ostream& err) {
+int RunConversion(std::ostream& out, std::ostream& err,
+                  const std::function<void()>& waitOnePoll) {
   std::atomic<bool> completed{false};
   const CTask task;
   CJsonObj result;
@@ -102,7 +88,7 @@ int RunConversion(std::ostream& out, std::ostream& err) {
 
   try {
     while (!completed.load()) {
-      WaitOnePollInterval();
+      waitOnePoll();
       ConvertTaskStatus(task.handle(), "");
     }
     worker.join();

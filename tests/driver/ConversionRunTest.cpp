@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -10,6 +11,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "driver/PollWait.h"
 #include "tests/driver/FakeConvertTask.h"
 #include "tests/support/AllocationFailure.h"
 
@@ -17,7 +19,7 @@ namespace {
 
 using fake::Call;
 using std::chrono::milliseconds;
-using ::testing::ElementsAre;
+using ::testing::MatchesRegex;
 
 // The request's fixed text: keys in UTF-8 byte order, backslashes doubled,
 // and the terminating NUL that the library reads up to.
@@ -44,19 +46,26 @@ struct RunResult {
   std::vector<fake::Event> events;
 };
 
-RunResult RunWithFake(fake::Behaviour behaviour) {
+// With the fake's wait, unless the test passes the program's own.
+RunResult RunWithFake(fake::Behaviour behaviour,
+                      const std::function<void()>& wait = fake::Wait) {
   fake::Reset(std::move(behaviour));
   RecordingOutput outBuffer;
   std::ostream out(&outBuffer);
   std::ostringstream err;
-  const int status = RunConversion(out, err);
+  const int status = RunConversion(out, err, wait);
   CancelAllocationFailure();
   return {status, outBuffer.str(), err.str(), fake::Events()};
 }
 
-std::vector<Call> CallsOf(const RunResult& run) {
-  std::vector<Call> calls;
-  for (const auto& event : run.events) calls.push_back(event.call);
+// The calls of one thread, a letter each: Create, start (s) and its return
+// (r), Wait, Status, Flush, Release.
+std::string CallsOn(const RunResult& run, std::thread::id thread) {
+  std::string calls;
+  for (const auto& event : run.events) {
+    if (event.thread == thread)
+      calls += "CsrSRFW"[static_cast<int>(event.call)];
+  }
   return calls;
 }
 
@@ -66,86 +75,86 @@ int Count(const RunResult& run, Call call) {
   return count;
 }
 
-// The bounds hold under any load short of starvation: a wait may run late,
-// but never short (a missed or early wait), and not every wait runs a whole
-// second late (a doubled wait makes each of them last two).
-TEST(RunConversion, SlowStartIsPolledEverySecondThenPrintsAndReleases) {
+// Every status call comes after one wait, on the main thread, until the
+// worker is done; the line is flushed after the start has returned, and
+// the task released last.
+TEST(RunConversion, PollsUntilTheStartReturnsThenPrintsAndReleases) {
   const auto mainThread = std::this_thread::get_id();
-  const RunResult run = RunWithFake(
-      {.createdTask = fake::SampleTask(), .startDuration = milliseconds(2500)});
+  const struct {
+    const char* name;
+    fake::Behaviour behaviour;
+  } kRows[] = {
+      {"a start that returns in the second wait",
+       {.createdTask = fake::SampleTask(), .startWaits = 2}},
+      {"a start that returns at once", {.createdTask = fake::SampleTask()}},
+      {"a null task, passed to every call",
+       {.createdTask = nullptr, .startWaits = 1}},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.name);
+    const RunResult run = RunWithFake(row.behaviour);
 
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, "\n");
-  EXPECT_EQ(run.err, "");
-  const std::vector<Call> calls = CallsOf(run);
-  ASSERT_GE(calls.size(), 6u);
-  EXPECT_THAT(std::vector(calls.begin(), calls.begin() + 2),
-              ElementsAre(Call::kCreate, Call::kStart));
-  EXPECT_THAT(std::vector(calls.end() - 2, calls.end()),
-              ElementsAre(Call::kFlush, Call::kRelease));
-  EXPECT_EQ(Count(run, Call::kStartReturn), 1);
-  EXPECT_GE(Count(run, Call::kStatus), 2);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "\n");
+    EXPECT_EQ(run.err, "");
+    EXPECT_THAT(CallsOn(run, mainThread), MatchesRegex("C(WS)*FR"));
+    const auto start = std::find_if(
+        run.events.begin(), run.events.end(),
+        [](const fake::Event& event) { return event.call == Call::kStart; });
+    ASSERT_NE(start, run.events.end());
+    const std::thread::id worker = start->thread;
+    EXPECT_NE(worker, mainThread);
+    EXPECT_EQ(CallsOn(run, worker), "sr");
+    EXPECT_GE(Count(run, Call::kStatus), row.behaviour.startWaits);
+    // The line was complete and flushed before the task went.
+    EXPECT_EQ(run.events[run.events.size() - 2].text, "\n");
 
-  // The wait that the start's return falls into runs to its end, and one
-  // more status call follows; a second one only when the worker is held up
-  // between its return and the flag.
-  int statusAfterReturn = 0;
-  bool returned = false;
-  auto previous = run.events.front().time;
-  auto shortest = milliseconds::max();
-  for (const auto& event : run.events) {
-    EXPECT_EQ(event.task,
-              event.call == Call::kFlush ? nullptr : fake::SampleTask());
-    if (event.call == Call::kStart || event.call == Call::kStartReturn) {
-      EXPECT_NE(event.thread, mainThread);
-      returned = event.call == Call::kStartReturn;
-    } else {
-      EXPECT_EQ(event.thread, mainThread);
+    // A start that returns in a wait sees one more status call: the one
+    // that follows that wait.
+    bool returned = false;
+    int statusAfterReturn = 0;
+    for (const auto& event : run.events) {
+      if (event.call != Call::kFlush && event.call != Call::kWait) {
+        EXPECT_EQ(event.task, row.behaviour.createdTask);
+      }
+      if (event.call == Call::kStart) {
+        EXPECT_FALSE(event.nullText);
+        EXPECT_EQ(event.text, kRequestText);
+        EXPECT_EQ(event.text.size(), 153u);
+      }
+      if (event.call == Call::kStatus) {
+        EXPECT_FALSE(event.nullText);
+        EXPECT_EQ(event.text, std::string(1, '\0'));
+        statusAfterReturn += returned;
+      }
+      if (event.call == Call::kFlush) {
+        EXPECT_TRUE(returned);
+      }
+      returned = returned || event.call == Call::kStartReturn;
     }
-    if (event.call == Call::kStart) {
-      EXPECT_EQ(event.text, kRequestText);
-      EXPECT_EQ(event.text.size(), 153u);
-    }
-    if (event.call == Call::kStatus) {
-      EXPECT_FALSE(event.nullText);
-      EXPECT_EQ(event.text, std::string(1, '\0'));
-      const auto wait =
-          std::chrono::duration_cast<milliseconds>(event.time - previous);
-      EXPECT_GE(wait, milliseconds(1000));
-      shortest = std::min(shortest, wait);
-      previous = event.time;
-      statusAfterReturn += returned;
+    if (row.behaviour.startWaits > 0) {
+      EXPECT_GE(statusAfterReturn, 1);
     }
   }
-  EXPECT_GE(statusAfterReturn, 1);
-  EXPECT_LE(statusAfterReturn, 2);
-  EXPECT_LT(shortest, milliseconds(2000));
-  // The line was complete and flushed before the task went.
-  EXPECT_EQ(run.events[run.events.size() - 2].text, "\n");
 }
 
-TEST(RunConversion, QuickStartNeedsAtMostOneStatusCall) {
-  const RunResult run = RunWithFake({.createdTask = fake::SampleTask()});
+// The program's own wait, once, ahead of the fake's: a run of two polls at
+// least. The bounds hold under any load short of starvation: a wait may run
+// late, but never short.
+TEST(RunConversion, ThePollIntervalIsOneSecond) {
+  const RunResult run =
+      RunWithFake({.createdTask = fake::SampleTask(), .startWaits = 2}, [] {
+        WaitOnePollInterval();
+        fake::Wait();
+      });
 
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "\n");
-  EXPECT_LE(Count(run, Call::kStatus), 1);
-  EXPECT_EQ(Count(run, Call::kCreate), 1);
-  EXPECT_EQ(Count(run, Call::kStart), 1);
-  EXPECT_EQ(Count(run, Call::kRelease), 1);
-  EXPECT_EQ(run.events.back().call, Call::kRelease);
-}
-
-TEST(RunConversion, NullTaskIsPassedToEveryCall) {
-  const RunResult run = RunWithFake(
-      {.createdTask = nullptr, .startDuration = milliseconds(1200)});
-
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, "\n");
-  // About two, as many as the load lets one-second waits fit in.
-  EXPECT_GE(Count(run, Call::kStatus), 1);
-  for (const auto& event : run.events) EXPECT_EQ(event.task, nullptr);
-  EXPECT_EQ(run.events.back().call, Call::kRelease);
+  ASSERT_GE(Count(run, Call::kStatus), 2);
+  ASSERT_EQ(run.events.back().call, Call::kRelease);
+  const auto took = run.events.back().time - run.events.front().time;
+  EXPECT_GE(took, milliseconds(1900));
+  EXPECT_LT(took, std::chrono::seconds(30));
 }
 
 // Each failure ends the run with status 1 and one line on standard error;
@@ -195,15 +204,22 @@ TEST(RunConversion, FailuresReleaseTheTaskAndReportOnStandardError) {
        0},
       {"the main thread fails after the join",
        {.createdTask = fake::SampleTask(),
-        .startDuration = milliseconds(100),
+        .startWaits = 1,
         .onStart = [&] { FailNthAllocation(1, mainThread); }},
        "conversion-driver: the conversion run failed: std::bad_alloc\n",
+       1},
+      {"the start throws what is not a std::exception",
+       {.createdTask = fake::SampleTask(), .onStart = [] { throw 42; }},
+       "conversion-driver: cannot send the conversion request: "
+       "unknown error\n",
        1},
   };
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.name);
     const RunResult run = RunWithFake(row.behaviour);
-    EXPECT_TRUE(AllocationFailureHappened());
+    if (row.message.ends_with("std::bad_alloc\n")) {
+      EXPECT_TRUE(AllocationFailureHappened());
+    }
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, row.message);
@@ -222,7 +238,7 @@ TEST(RunConversion, UnwritableOutputIsAFailure) {
   out.setstate(std::ios::badbit);
   std::ostringstream err;
 
-  EXPECT_EQ(RunConversion(out, err), 1);
+  EXPECT_EQ(RunConversion(out, err, fake::Wait), 1);
   EXPECT_EQ(err.str(),
             "conversion-driver: the conversion run failed: cannot write to "
             "standard output\n");

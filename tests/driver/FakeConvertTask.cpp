@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <condition_variable>
 #include <cstring>
 #include <utility>
 
@@ -13,7 +14,13 @@ namespace {
 constexpr std::size_t kEventCapacity = 256;
 
 std::mutex g_mutex;
+// Signalled when a wait begins and when the start leaves, for the other.
+std::condition_variable g_changed;
 std::vector<Event> g_events;
+int g_waits = 0;
+bool g_inWait = false;
+bool g_startEntered = false;
+bool g_startLeft = false;
 // The request of the last start, kept without allocating: the tests make
 // the worker's allocations fail one by one.
 std::array<char, 512> g_request;
@@ -21,9 +28,13 @@ std::size_t g_requestSize = 0;
 Behaviour g_behaviour;
 int g_sampleTask;
 
+void RecordUnderLock(Event event) {
+  if (g_events.size() < kEventCapacity) g_events.push_back(std::move(event));
+}
+
 void RecordLocked(Event event) {
   const std::lock_guard lock(g_mutex);
-  if (g_events.size() < kEventCapacity) g_events.push_back(std::move(event));
+  RecordUnderLock(std::move(event));
 }
 
 Event MakeEvent(Call call, TaskHandle task) {
@@ -42,6 +53,10 @@ void Reset(Behaviour behaviour) {
   g_events.clear();
   g_events.reserve(kEventCapacity);
   g_requestSize = 0;
+  g_waits = 0;
+  g_inWait = false;
+  g_startEntered = false;
+  g_startLeft = false;
   g_behaviour = std::move(behaviour);
 }
 
@@ -60,6 +75,26 @@ std::vector<Event> Events() {
     }
   }
   return events;
+}
+
+void Wait() {
+  std::unique_lock lock(g_mutex);
+  RecordUnderLock(MakeEvent(Call::kWait, nullptr));
+  ++g_waits;
+  g_inWait = true;
+  g_changed.notify_all();
+  if (g_startLeft) {
+    lock.unlock();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    lock.lock();
+  } else if (g_waits >= g_behaviour.startWaits) {
+    // A start not yet entered may still come in this wait, and return.
+    g_changed.wait_for(lock,
+                       g_startEntered ? std::chrono::milliseconds(60'000)
+                                      : std::chrono::milliseconds(1),
+                       [] { return g_startLeft; });
+  }
+  g_inWait = false;
 }
 
 TaskHandle SampleTask() { return reinterpret_cast<TaskHandle>(&g_sampleTask); }
@@ -86,7 +121,23 @@ extern "C" const char* ConvertTaskStart(TaskHandle task, const char* request) {
     fake::g_requestSize = size;
   }
   fake::RecordLocked(std::move(event));
-  std::this_thread::sleep_for(fake::g_behaviour.startDuration);
+  // Tells the wait that the start has left, by a return or a throw.
+  struct Leaving {
+    ~Leaving() {
+      const std::lock_guard lock(fake::g_mutex);
+      fake::g_startLeft = true;
+      fake::g_changed.notify_all();
+    }
+  };
+  {
+    std::unique_lock lock(fake::g_mutex);
+    fake::g_startEntered = true;
+    fake::g_changed.wait_for(lock, std::chrono::minutes(1), [] {
+      return fake::g_behaviour.startWaits == 0 ||
+             (fake::g_inWait && fake::g_waits >= fake::g_behaviour.startWaits);
+    });
+  }
+  const Leaving leaving;
   if (fake::g_behaviour.onStart) fake::g_behaviour.onStart();
   fake::RecordLocked(fake::MakeEvent(Call::kStartReturn, task));
   return "{\"code\":0}";

@@ -13,8 +13,16 @@
 // driver's tests in place of the real one.
 namespace fake {
 
-// kStartReturn is recorded by the start as it returns.
-enum class Call { kCreate, kStart, kStartReturn, kStatus, kRelease, kFlush };
+// kStartReturn is recorded by the start as it returns, kWait by Wait.
+enum class Call {
+  kCreate,
+  kStart,
+  kStartReturn,
+  kStatus,
+  kRelease,
+  kFlush,
+  kWait
+};
 
 struct Event {
   Call call;
@@ -29,7 +37,10 @@ struct Event {
 
 struct Behaviour {
   TaskHandle createdTask = nullptr;
-  std::chrono::milliseconds startDuration{0};
+  // The start returns in the run's n-th Wait or a later one, never between
+  // two waits (0: at once). Each side gives up on the other after a minute,
+  // so that a run that stops polling fails rather than hangs.
+  int startWaits = 0;
   // Run inside Create and Start, before they return.
   std::function<void()> onCreate = {};
   std::function<void()> onStart = {};
@@ -42,6 +53,12 @@ void Reset(Behaviour behaviour);
 void Record(Call call, std::string text = {});
 
 std::vector<Event> Events();
+
+// The run's wait before each status call. It takes no time, but for the
+// wait in which the start returns, which lasts until it has; once the start
+// has left, a millisecond in which the worker ends, rather than a busy loop
+// of status calls.
+void Wait();
 
 // A task handle that no real library would make, to see it passed along.
 TaskHandle SampleTask();

@@ -1,0 +1,5 @@
+#include <thread>
+
+#include "driver/PollWait.h"
+
+void WaitOnePollInterval() { std::this_thread::sleep_for(kPollInterval); }

@@ -1,0 +1,5 @@
+#include <windows.h>
+
+#include "driver/PollWait.h"
+
+void WaitOnePollInterval() { Sleep(static_cast<DWORD>(kPollInterval.count())); }
