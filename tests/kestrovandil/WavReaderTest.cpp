@@ -1,6 +1,10 @@
 // The audio side of a start, driven through the library's C interface with
 // WAVE files written byte by byte.
 
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <ios>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -25,6 +29,10 @@ TEST(WavReader, DescribesValidFiles) {
     int channels;
     int bits;
     const char* format;
+    // Zeros after the bytes, written as a hole so that gigabytes of audio
+    // take no disk, and the bytes that follow them.
+    std::uint64_t hole = 0;
+    std::string afterHole = "";
   } kRows[] = {
       {"16-bit pcm", WavFile(kPcm, 1, 16000, 16, 8000), 0.5, 16000, 1, 16,
        "pcm"},
@@ -81,11 +89,24 @@ TEST(WavReader, DescribesValidFiles) {
        "RIFF" + Le32(0x7FFFF024) + "WAVE" + fmt16 +
            RawChunk("data", 0x7FFFF000, tenth),
        0.1, 16000, 1, 16, "pcm"},
+      // espeak-ng's data size as a true one: the RIFF size counts the chunk
+      // and the LIST chunk after it, which holds no samples.
+      {"a true data size of 0x7FFFF000, a LIST chunk after it",
+       "RIFF" + Le32(0x7FFFF000 + 48) + "WAVE" +
+           Chunk("fmt ", FmtBody(kPcm, 2, 16000, 16)) +
+           RawChunk("data", 0x7FFFF000, ""),
+       33554.368, 16000, 2, 16, "pcm", 0x7FFFF000, Chunk("LIST", "INFO")},
   };
   const CTestDir dir;
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.name);
     const std::string audio = dir.Write("audio.wav", row.bytes);
+    if (row.hole > 0) {
+      std::filesystem::resize_file(dir.path() / "audio.wav",
+                                   row.bytes.size() + row.hole);
+      std::ofstream(dir.path() / "audio.wav", std::ios::binary | std::ios::app)
+          << row.afterHole;
+    }
     const TaskPtr task = MakeTask();
     const Json::Value result = ParseText(ConvertTaskStart(
         task.get(), RequestText(audio, dir.modelPath()).c_str()));
