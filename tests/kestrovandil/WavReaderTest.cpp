@@ -162,6 +162,15 @@ TEST(WavReader, DescribesValidFiles) {
        "RIFF" + Le32(0x7FFFF024) + "WAVE" + fmt16 +
            RawChunk("data", 0x7FFFF000, tenth),
        0.1, 16000, 1, 16, "pcm"},
+      {"a chunk id with a space skipped as unknown",
+       RiffWave(Chunk("a b ", "xyz") + fmt16 + Chunk("id3 ", "tag") + data),
+       1.0, 16000, 1, 16, "pcm"},
+      // 0xFF bytes at the stream's 64 KiB refill and in a 24-bit sample
+      // split across two of the reader's blocks: no byte reads as the end.
+      {"0xFF samples across 64 KiB boundaries",
+       RiffWave(Chunk("fmt ", FmtBody(kPcm, 1, 30000, 24)) +
+                Chunk("data", std::string(90000, '\xFF'))),
+       1.0, 30000, 1, 24, "pcm"},
       // espeak-ng's data size as a true one: the RIFF size counts the chunk
       // and the LIST chunk after it, which holds no samples.
       {"a true data size of 0x7FFFF000, a LIST chunk after it",
@@ -241,6 +250,7 @@ TEST(WavReader, RejectsBrokenAndHostileFiles) {
        "float with 16 bits per sample is not supported"},
       {withFmt(FmtBody(kPcm, 2, 16000, 16, 2)), "block align 2 should be 4"},
       {withFmt(FmtBody(kPcm, 1, 16000, 16, 0)), "block align 0 should be 2"},
+      {withFmt(FmtBody(kPcm, 1, 16000, 16, 4)), "block align 4 should be 2"},
       {withFmt(FmtBody(kExtensible, 1, 16000, 16) + Le16(0)),
        "extensible fmt chunk is too short (18 bytes)"},
       {withFmt(foreignGuid), "unsupported extensible sub-format"},
@@ -274,6 +284,8 @@ TEST(WavReader, RejectsBrokenAndHostileFiles) {
        "file ends inside the 'junk' chunk"},
       {RiffWave(RawChunk("\x01\x02\xFF\xFE", 0xFFFFFFF0, "") + fmt16 + data),
        "file ends inside the chunk 0x0102FFFE"},
+      {RiffWave(RawChunk("id3 ", 0xFFFFFFF0, "") + fmt16 + data),
+       "file ends inside the 'id3 ' chunk"},
       {RiffWave(fmt16 + RawChunk("LIST", 3, "abc")),
        "file ends inside the 'LIST' chunk"},
   };
