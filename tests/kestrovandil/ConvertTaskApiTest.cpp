@@ -127,8 +127,8 @@ TEST(ConvertTaskStart, RejectsBadRequests) {
       {"{\"file_path\":\"a\",\"model_path\":\"m\",\"lang\":"
        "\"\xF4\x90\x80\x80\","
        "\"prompt\":\"\"}",
-       R"("lang" is not valid UTF-8)"},  // 4-byte overlong forms, and lead
-                                         // bytes past U+10FFFF.
+       R"("lang" is not valid UTF-8)"},
+      // 4-byte overlong forms, and lead bytes past U+10FFFF.
       {"{\"file_path\":\"\xF0\x80\x80\x80\",\"model_path\":\"m\","
        "\"lang\":\"zh\",\"prompt\":\"\"}",
        R"("file_path" is not valid UTF-8)"},
