@@ -257,6 +257,20 @@ CONVERSION_REQUEST = {
         "\xff".encode(), b"\xff"),
     "nul-byte-cuts": request()[:20] + b"\x00" + request()[20:],
     "single-quotes": b"{'file_path':'a'}",
+    "numbers-beyond-double": request(extra=',"x":[1e400,-1e400,1e-400]'),
+    "number-beyond-double-path": request(file_path="1e400"),
+    "high-surrogate-then-escape": request(prompt='"\\ud800\\u0041"'),
+    "lone-surrogate-keys": request(extra=',"\\ud800":0,"\\udc00":1'),
+    "escaped-backslash-before-u": request(file_path='"/nonexistent/\\\\ud800"'),
+    "up-to-ffff-escaped": request(
+        file_path='"/nonexistent/\\ue000\\ufffd\\uffff"'),
+    "up-to-ffff-raw": request(
+        file_path='"/nonexistent/\ue000\ufffd\uffff"'),
+    "overlong-four-bytes": request(lang='"\xf0"').replace(
+        "\xf0".encode(), b"\xf0\x80\x80\x80"),
+    "lead-past-f4": request(lang='"\xf5"').replace(
+        "\xf5".encode(), b"\xf5\x80\x80\x80"),
+    "sibling-brackets": request(extra=',"x":[' + ",".join(["[]"] * 1000) + "]"),
 }
 
 # --- wav_reader_fuzz: RIFF/WAVE files, byte by byte ------------------------
@@ -335,6 +349,15 @@ WAV_READER = {
     # size that ends at the data header) or 0xFFFFFFFF.
     "streamed-size-0": riff(FMT16, chunk(b"data", b"", size=0)) + bytes(8),
     "streamed-size-max": riff(FMT16, chunk(b"data", bytes(6), size=0xFFFFFFFF)),
+    # espeak-ng's placeholder as a true size: the RIFF size counts the chunk
+    # and a LIST chunk after it, so this short file is truncated.
+    "placeholder-size-counted": b"RIFF" + struct.pack("<I", 0x7FFFF000 + 48)
+    + b"WAVE" + FMT16 + chunk(b"data", bytes(8), size=0x7FFFF000),
+    "chunk-id-with-space": riff(chunk(b"a b ", b"tag"), FMT16, DATA8),
+    "block-align-above-frame": riff(chunk(b"fmt ", fmt(PCM, 1, 16000, 16, 4)),
+                                    DATA8),
+    "ff-samples-24bit": riff(chunk(b"fmt ", fmt(PCM, 1, 30000, 24)),
+                             chunk(b"data", b"\xff" * 9)),
 }
 
 write("text_encoding_fuzz", TEXT_ENCODING)

@@ -28,7 +28,12 @@ inline constexpr int kMaxRequestNesting = 64;
 // longer than kMaxRequestBytes, one nested deeper than kMaxRequestNesting
 // and one with a '/' outside strings (a comment: JSON has no other use for
 // it) are refused without being parsed. The last two are found in one pass
-// that stops at whichever comes first in the text. Bad input gives code 1
+// that stops at whichever comes first in the text. Any JSON is read as JSON:
+// a number beyond a double's range reads as 0 (no member that is read may be
+// a number), and a surrogate escape without its other half, high or low,
+// stands for the three bytes of its code point, which are not UTF-8: in one
+// of the four members it gives "is not valid UTF-8", elsewhere it is ignored
+// with the member. Bad input gives code 1
 // and a message that begins "bad request: "; running out of memory throws,
 // so that it is never mistaken for the caller's fault.
 [[nodiscard]] CStatus ParseRequest(const char* text, StartRequest& request);

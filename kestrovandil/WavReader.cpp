@@ -251,16 +251,20 @@ class CWavParser {
 
   // Whether the data runs to the end of the stream: its size is what a
   // writer leaves that wrote the header before the data and never came back.
-  // A size of 0 counts only where the RIFF size cannot be describing the
-  // file either: unknown, or ending no later than the data chunk's header (as
-  // 0 does); elsewhere the chunk is empty and other chunks follow it. Called
-  // at the start of the data.
+  // Such a size is taken at its word only where the RIFF size counts the
+  // whole chunk and more after it, as a writer that came back to fix the
+  // sizes leaves them around a chunk of exactly that size; an unknown RIFF
+  // size counts nothing. A RIFF size that ends where such a chunk would end
+  // is what espeak-ng leaves on a pipe, and for a complete file reading to
+  // the end gives the same samples. So 0 counts only where the RIFF size
+  // ends no later than the data chunk's header (as 0 does); elsewhere the
+  // chunk is empty and other chunks follow it. Called at the start of the
+  // data.
   [[nodiscard]] bool IsStreamed(std::uint32_t dataSize) const {
-    if (dataSize == kUnknownSize || dataSize == kUnknownSizeBelow2GiB) {
-      return true;
-    }
-    return dataSize == 0 && (riffSize_ == kUnknownSize ||
-                             kRiffHeaderSize + riffSize_ <= offset_);
+    const bool placeholder = dataSize == 0 || dataSize == kUnknownSize ||
+                             dataSize == kUnknownSizeBelow2GiB;
+    return placeholder && (riffSize_ == kUnknownSize ||
+                           kRiffHeaderSize + riffSize_ <= offset_ + dataSize);
   }
 
   // Nothing is recognised, yet every sample is read, through one fixed

@@ -36,10 +36,11 @@ using ProgressCallback = std::function<void(double fraction)>;
 // RIFF size is not trusted: every size is checked against the bytes that are
 // really there, and a data chunk that ends early is invalid. A data size that
 // a writer which cannot seek back leaves means that the data runs to the end
-// of the stream: 0xFFFFFFFF, 0x7FFFF000 (espeak-ng's "unknown"), and 0 where
-// the RIFF size is 0xFFFFFFFF or ends no later than the data chunk's header
-// (0 among them); any other data size of 0 is an empty chunk. Memory use is
-// fixed, whatever the header claims.
+// of the stream: 0xFFFFFFFF, 0x7FFFF000 (espeak-ng's "unknown") and 0, unless
+// the RIFF size (when not 0xFFFFFFFF) runs past the end of a data chunk of
+// that size, so that a chunk of exactly that size with others after it keeps
+// its size; any other data size of 0 is an empty chunk. Memory use is fixed,
+// whatever the header claims.
 //
 // streamSize is the stream's length in bytes (0 when unknown), for the
 // progress of data that runs to the end; path names the file in the message

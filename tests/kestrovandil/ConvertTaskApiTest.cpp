@@ -38,14 +38,18 @@ constexpr char kDriverRequest[] =
     R"("prompt":""})";
 static_assert(sizeof(kDriverRequest) == 152 + 1);
 
-// A request whose audio file does not exist, nested levels deep: the object,
-// then arrays in a member of its own.
-std::string NestedRequest(std::size_t levels) {
+// A request whose audio file does not exist, with one more member.
+std::string WithMember(const std::string& member) {
   std::string request = RequestText("missing.wav", "missing.bin");
-  request.insert(request.size() - 1, R"(,"nest":)" +
-                                         std::string(levels - 1, '[') +
-                                         std::string(levels - 1, ']'));
+  request.insert(request.size() - 1, "," + member);
   return request;
+}
+
+// Such a request nested levels deep: the object, then arrays in a member of
+// its own.
+std::string NestedRequest(std::size_t levels) {
+  return WithMember(R"("nest":)" + std::string(levels - 1, '[') +
+                    std::string(levels - 1, ']'));
 }
 
 // 2 226 bytes that nest 1 050 levels deep if the comments are skipped, and
@@ -125,6 +129,31 @@ TEST(ConvertTaskStart, RejectsBadRequests) {
        "\"\xF4\x90\x80\x80\","
        "\"prompt\":\"\"}",
        R"("lang" is not valid UTF-8)"},
+      // 4-byte overlong forms, and lead bytes past U+10FFFF.
+      {"{\"file_path\":\"\xF0\x80\x80\x80\",\"model_path\":\"m\","
+       "\"lang\":\"zh\",\"prompt\":\"\"}",
+       R"("file_path" is not valid UTF-8)"},
+      {"{\"file_path\":\"a\",\"model_path\":\"\xF0\x8F\xBF\xBF\","
+       "\"lang\":\"zh\",\"prompt\":\"\"}",
+       R"("model_path" is not valid UTF-8)"},
+      {"{\"file_path\":\"a\",\"model_path\":\"m\",\"lang\":\"zh\","
+       "\"prompt\":\"\xF5\x80\x80\x80\"}",
+       R"("prompt" is not valid UTF-8)"},
+      {"{\"file_path\":\"a\",\"model_path\":\"m\",\"lang\":"
+       "\"\xFF\xBF\xBF\xBF\",\"prompt\":\"\"}",
+       R"("lang" is not valid UTF-8)"},
+      // A lone surrogate escape stands for bytes that are not UTF-8, high or
+      // low, and a high one is not paired with an escape that is no low one.
+      {R"({"file_path":"a\ud800","model_path":"m","lang":"zh","prompt":""})",
+       R"("file_path" is not valid UTF-8)"},
+      {R"({"file_path":"a","model_path":"\udc00","lang":"zh","prompt":""})",
+       R"("model_path" is not valid UTF-8)"},
+      {R"({"file_path":"a","model_path":"m","lang":"\udbff\ud800","prompt":""})",
+       R"("lang" is not valid UTF-8)"},
+      {R"({"file_path":"a","model_path":"m","lang":"zh","prompt":"\ud800\u0041"})",
+       R"("prompt" is not valid UTF-8)"},
+      {R"({"file_path":1e400,"model_path":"m","lang":"zh","prompt":""})",
+       R"("file_path" is not a string)"},
   };
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.request ? std::string(row.request).substr(0, 80) : "null");
@@ -151,6 +180,9 @@ TEST(ConvertTaskStart, ReportsUnusableInputFiles) {
   // A scan that lost track of the string at the escaped quote would count
   // the brackets.
   const std::string quoteThenBrackets = "a\"" + std::string(65, '[');
+  std::string siblings = R"("x":[[])";
+  for (int i = 1; i < 5000; ++i) siblings += ",[]";
+  siblings = WithMember(siblings + "]");
   const struct {
     std::string request;
     int code;
@@ -170,6 +202,27 @@ TEST(ConvertTaskStart, ReportsUnusableInputFiles) {
        "audio file not found: " + missing},
       {RequestText(missing + "\xE4\xB8\xAD", dir.modelPath()), 2,
        "audio file not found: " + missing + "\xE4\xB8\xAD"},
+      // Characters up to U+FFFF, raw and escaped.
+      {RequestText(missing + "\xEE\x80\x80\xEF\xBF\xBD\xEF\xBF\xBF",
+                   dir.modelPath()),
+       2,
+       "audio file not found: " + missing +
+           "\xEE\x80\x80\xEF\xBF\xBD\xEF\xBF\xBF"},
+      {R"({"file_path":"m\ue000\ufffd\uffff","model_path":"m","lang":"zh","prompt":""})",
+       2, "audio file not found: m\xEE\x80\x80\xEF\xBF\xBD\xEF\xBF\xBF"},
+      // An escaped backslash before "ud800" is no escape.
+      {R"({"file_path":"m\\ud800","model_path":"m","lang":"zh","prompt":""})",
+       2, "audio file not found: m\\ud800"},
+      // Whatever JSON the members that are not read hold: numbers beyond a
+      // double's range, lone surrogates, in keys too, and many siblings that
+      // nest no deeper than three levels.
+      {WithMember(R"("x":1e400)"), 2, "audio file not found: missing.wav"},
+      {WithMember(R"("x":[-1e400,1E+400,1e-400,)" + std::string(400, '9') +
+                  "]"),
+       2, "audio file not found: missing.wav"},
+      {WithMember(R"("x":"\ud800","\udc00\ud800\u0041":0)"), 2,
+       "audio file not found: missing.wav"},
+      {siblings, 2, "audio file not found: missing.wav"},
       {RequestText(audio, missing), 4, "model file not found: " + missing},
       // The model is checked before the audio is read.
       {RequestText(noise, missing), 4, "model file not found: " + missing},
@@ -186,12 +239,25 @@ TEST(ConvertTaskStart, ReportsUnusableInputFiles) {
   }
 }
 
+// Byte for byte: characters beyond ASCII go out as UTF-8, not as escapes
+// that a parsed comparison could not tell from them.
 TEST(ConvertTaskStart, WritesCompactText) {
-  const TaskPtr task = MakeTask();
-  EXPECT_STREQ(
-      ConvertTaskStart(task.get(), kDriverRequest),
-      R"({"code":2,"data":"",)"
-      R"("message":"audio file not found: D:\\Common\\Destkop\\test.wav"})");
+  const struct {
+    std::string request;
+    const char* result;
+  } kRows[] = {
+      {kDriverRequest,
+       R"({"code":2,"data":"",)"
+       R"("message":"audio file not found: D:\\Common\\Destkop\\test.wav"})"},
+      {RequestText("\xE4\xB8\xAD.wav", "m"),
+       "{\"code\":2,\"data\":\"\",\"message\":"
+       "\"audio file not found: \xE4\xB8\xAD.wav\"}"},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.result);
+    const TaskPtr task = MakeTask();
+    EXPECT_STREQ(ConvertTaskStart(task.get(), row.request.c_str()), row.result);
+  }
 }
 
 TEST(ConvertTaskApi, AcceptsNullHandles) {
