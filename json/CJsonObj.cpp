@@ -37,11 +37,11 @@ CJsonObj& CJsonObj::operator=(CJsonObj&& other) noexcept {
   return *this;
 }
 
-CJsonValue CJsonObj::operator[](std::u16string_view key) {
+CJsonValue CJsonObj::operator[](std::u16string_view key) & {
   return AccessMember(members_, key);
 }
 
-CJsonValue CJsonObj::operator[](std::string_view key) {
+CJsonValue CJsonObj::operator[](std::string_view key) & {
   return AccessMember(members_, Utf8ToWide(key));
 }
 
@@ -50,11 +50,11 @@ const JsonVariant* CJsonObj::Find(std::u16string_view key) const {
   return member == members_.end() ? nullptr : &member->second;
 }
 
-const JsonVariant& CJsonObj::At(std::u16string_view key) const {
+const JsonVariant& CJsonObj::At(std::u16string_view key) const& {
   if (const JsonVariant* value = Find(key)) return *value;
   throw std::out_of_range("invalid map<K, T> key");
 }
 
-JsonVariant& CJsonObj::At(std::u16string_view key) {
+JsonVariant& CJsonObj::At(std::u16string_view key) & {
   return const_cast<JsonVariant&>(std::as_const(*this).At(key));
 }

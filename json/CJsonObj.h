@@ -38,17 +38,23 @@ class CJsonObj {
   CJsonObj(std::initializer_list<std::pair<std::u16string, JsonVariant>> pairs);
 
   // Item access: the member's handle, after inserting a null member when the
-  // key is absent. Allocates only for a new key.
-  CJsonValue operator[](std::u16string_view key);
+  // key is absent. Allocates only for a new key. Not on a temporary, whose
+  // members are freed at the end of the statement while the handle lives
+  // on: `CJsonValue data = MakeResult()["data"];` would read freed memory.
+  CJsonValue operator[](std::u16string_view key) &;
+  CJsonValue operator[](std::u16string_view key) && = delete;
   // The same after converting the key from UTF-8 with Utf8ToWide.
-  CJsonValue operator[](std::string_view key);
+  CJsonValue operator[](std::string_view key) &;
+  CJsonValue operator[](std::string_view key) && = delete;
 
   // The member's value, or null when the key is absent. Never inserts.
   [[nodiscard]] const JsonVariant* Find(std::u16string_view key) const;
   // The member's value; throws std::out_of_range("invalid map<K, T> key")
-  // when the key is absent.
-  [[nodiscard]] const JsonVariant& At(std::u16string_view key) const;
-  [[nodiscard]] JsonVariant& At(std::u16string_view key);
+  // when the key is absent. Not on a temporary, for the reason above.
+  [[nodiscard]] const JsonVariant& At(std::u16string_view key) const&;
+  [[nodiscard]] JsonVariant& At(std::u16string_view key) &;
+  const JsonVariant& At(std::u16string_view key) const&& = delete;
+  JsonVariant& At(std::u16string_view key) && = delete;
 
   [[nodiscard]] std::size_t size() const noexcept { return members_.size(); }
   [[nodiscard]] bool empty() const noexcept { return members_.empty(); }
