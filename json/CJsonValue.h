@@ -29,7 +29,8 @@ class CJsonValue {
   [[nodiscard]] std::u16string ToString() const;
 
   // The value as a jsoncpp tree, by the writer's rules (see
-  // CJsonObj::ToJsonText).
+  // CJsonObj::ToJsonText), which refuse a tree deeper than
+  // kJsonMaxWriteDepth with JsonTooDeepError.
   [[nodiscard]] Json::Value ToJsonValue() const;
 
  private:
