@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <benchmark/benchmark.h>
@@ -79,6 +80,25 @@ void BM_CopyNestedTree(benchmark::State& state) {
       static_cast<std::int64_t>(ValueCount(NestedDocumentOf(values))));
 }
 
+// A chain of N objects, each the only member of the next, built from the
+// innermost out: the chain so far is moved through a new object's handle
+// into its member, so each level costs the same. Then released.
+void BM_NestChain(benchmark::State& state) {
+  const auto depth = static_cast<std::size_t>(state.range(0));
+  const std::uint64_t before = AllocationCount();
+  for (auto _ : state) {
+    CJsonObj chain;
+    for (std::size_t level = 0; level < depth; ++level) {
+      CJsonObj outer;
+      outer[u"child"] = std::move(chain);
+      chain = std::move(outer);
+    }
+    benchmark::DoNotOptimize(chain);
+  }
+  ReportAllocations(state, before);
+  state.SetComplexityN(static_cast<std::int64_t>(depth));
+}
+
 BENCHMARK(BM_InsertKeys)
     ->Name("Obj/InsertKeys")
     ->Arg(10)
@@ -100,6 +120,13 @@ BENCHMARK(BM_CopyNestedTree)
     ->Arg(1000)
     ->Arg(10000)
     ->Arg(100000)
+    ->Unit(benchmark::kMicrosecond)
+    ->Complexity(benchmark::oN);
+BENCHMARK(BM_NestChain)
+    ->Name("Obj/NestChain")
+    ->Arg(1000)
+    ->Arg(4000)
+    ->Arg(16000)
     ->Unit(benchmark::kMicrosecond)
     ->Complexity(benchmark::oN);
 

@@ -1,7 +1,11 @@
 #include "json/CJsonObj.h"
 
+#include <cstddef>
+#include <iterator>
 #include <stdexcept>
 #include <utility>
+#include <variant>
+#include <vector>
 
 #include "json/TextEncoding.h"
 
@@ -20,6 +24,144 @@ CJsonValue AccessMember(CJsonObj::Members& members, Key&& key) {
 
 }  // namespace
 
+// A tree nests only through objects: an object alternative, or the objects
+// of an object-array alternative. Each walk below keeps the objects still to
+// visit on a heap stack and handles one object at a time, so the machine
+// stack stays flat at any depth.
+struct CJsonObj::Tree {
+  // Calls visit(object) for each object directly inside value.
+  template <typename Value, typename Visit>
+  static void ForEachChild(Value& value, const Visit& visit) {
+    if (auto* object = std::get_if<CJsonObj>(&value)) {
+      visit(*object);
+    } else if (auto* objects = std::get_if<std::vector<CJsonObj>>(&value)) {
+      for (auto& element : *objects) visit(element);
+    }
+  }
+
+  static bool HasChildren(const JsonVariant& value) {
+    bool found = false;
+    ForEachChild(value,
+                 [&found](const CJsonObj& child) { found |= !child.empty(); });
+    return found;
+  }
+
+  // The value with each object in it left empty, for Copy to fill.
+  static JsonVariant Outline(const JsonVariant& value) {
+    if (std::holds_alternative<CJsonObj>(value)) {
+      return JsonVariant(std::in_place_index<12>);
+    }
+    if (const auto* objects = std::get_if<std::vector<CJsonObj>>(&value)) {
+      return JsonVariant(std::in_place_index<13>, objects->size());
+    }
+    return value;
+  }
+
+  static void Copy(const CJsonObj& source, CJsonObj& target) {
+    std::vector<std::pair<const CJsonObj*, CJsonObj*>> pending{
+        {&source, &target}};
+    while (!pending.empty()) {
+      const auto [from, to] = pending.back();
+      pending.pop_back();
+      for (const auto& [key, value] : from->members_) {
+        // Keys come in order, so each goes in at the end.
+        JsonVariant& copy =
+            to->members_.emplace_hint(to->members_.end(), key, Outline(value))
+                ->second;
+        if (const auto* object = std::get_if<CJsonObj>(&value)) {
+          pending.emplace_back(object, &std::get<CJsonObj>(copy));
+        } else if (const auto* objects =
+                       std::get_if<std::vector<CJsonObj>>(&value)) {
+          auto& copies = std::get<std::vector<CJsonObj>>(copy);
+          for (std::size_t i = 0; i < objects->size(); ++i) {
+            pending.emplace_back(&(*objects)[i], &copies[i]);
+          }
+        }
+      }
+    }
+  }
+
+  static bool Equal(const CJsonObj& left, const CJsonObj& right) {
+    std::vector<std::pair<const CJsonObj*, const CJsonObj*>> pending{
+        {&left, &right}};
+    while (!pending.empty()) {
+      const auto [one, other] = pending.back();
+      pending.pop_back();
+      if (one->size() != other->size()) return false;
+      auto there = other->begin();
+      for (const auto& [key, value] : *one) {
+        const auto& [otherKey, otherValue] = *there++;
+        if (key != otherKey || value.index() != otherValue.index()) {
+          return false;
+        }
+        if (const auto* object = std::get_if<CJsonObj>(&value)) {
+          pending.emplace_back(object, &std::get<CJsonObj>(otherValue));
+        } else if (const auto* objects =
+                       std::get_if<std::vector<CJsonObj>>(&value)) {
+          const auto& others = std::get<std::vector<CJsonObj>>(otherValue);
+          if (objects->size() != others.size()) return false;
+          for (std::size_t i = 0; i < objects->size(); ++i) {
+            pending.emplace_back(&(*objects)[i], &others[i]);
+          }
+        } else if (value != otherValue) {
+          return false;
+        }
+      }
+    }
+    return true;
+  }
+
+  // Moves out of members, onto pending, each member whose value holds an
+  // object that is not empty. What stays behind frees without recursing.
+  static void TakeNested(Members& members,
+                         std::vector<Members::node_type>& pending) noexcept {
+    for (auto member = members.begin(); member != members.end();) {
+      const auto next = std::next(member);
+      if (HasChildren(member->second)) {
+        Members::node_type node = members.extract(member);
+        try {
+          pending.push_back(std::move(node));
+        } catch (...) {
+          // Out of memory: the node is freed here by recursion, whose own
+          // objects start stacks of their own.
+        }
+      }
+      member = next;
+    }
+  }
+
+  static void Release(Members& members) noexcept {
+    std::vector<Members::node_type> pending;
+    TakeNested(members, pending);
+    while (!pending.empty()) {
+      Members::node_type node = std::move(pending.back());
+      pending.pop_back();
+      ForEachChild(node.mapped(), [&pending](CJsonObj& child) {
+        TakeNested(child.members_, pending);
+      });
+    }
+  }
+};
+
+CJsonObj::CJsonObj(const CJsonObj& other) { Tree::Copy(other, *this); }
+
+CJsonObj::~CJsonObj() {
+  if (members_.empty()) return;
+  // Objects of this thread being freed, one inside the other.
+  thread_local std::size_t depth = 0;
+  if (depth >= kRecursiveReleaseDepth) {
+    Tree::Release(members_);
+    return;
+  }
+  ++depth;
+  members_.clear();
+  --depth;
+}
+
+bool operator==(const CJsonObj& left, const CJsonObj& right) {
+  return CJsonObj::Tree::Equal(left, right);
+}
+
 CJsonObj::CJsonObj(
     std::initializer_list<std::pair<std::u16string, JsonVariant>> pairs) {
   for (const auto& [key, value] : pairs) (*this)[key] = value;
@@ -37,11 +179,11 @@ CJsonObj& CJsonObj::operator=(CJsonObj&& other) noexcept {
   return *this;
 }
 
-CJsonValue CJsonObj::operator[](std::u16string_view key) {
+CJsonValue CJsonObj::operator[](std::u16string_view key) & {
   return AccessMember(members_, key);
 }
 
-CJsonValue CJsonObj::operator[](std::string_view key) {
+CJsonValue CJsonObj::operator[](std::string_view key) & {
   return AccessMember(members_, Utf8ToWide(key));
 }
 
@@ -50,11 +192,11 @@ const JsonVariant* CJsonObj::Find(std::u16string_view key) const {
   return member == members_.end() ? nullptr : &member->second;
 }
 
-const JsonVariant& CJsonObj::At(std::u16string_view key) const {
+const JsonVariant& CJsonObj::At(std::u16string_view key) const& {
   if (const JsonVariant* value = Find(key)) return *value;
   throw std::out_of_range("invalid map<K, T> key");
 }
 
-JsonVariant& CJsonObj::At(std::u16string_view key) {
+JsonVariant& CJsonObj::At(std::u16string_view key) & {
   return const_cast<JsonVariant&>(std::as_const(*this).At(key));
 }

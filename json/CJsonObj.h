@@ -4,6 +4,7 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -22,7 +23,9 @@ class CJsonObj {
   using const_iterator = Members::const_iterator;
 
   CJsonObj() = default;
-  CJsonObj(const CJsonObj&) = default;
+  // Copies level by level from a heap stack, so no depth of nesting can
+  // exhaust the machine stack.
+  CJsonObj(const CJsonObj& other);
   // Takes the source's members, nodes and all; the source is left empty.
   CJsonObj(CJsonObj&&) noexcept = default;
   // Copies before it frees, so the source may be an object nested inside
@@ -31,24 +34,34 @@ class CJsonObj {
   // Takes the source's members before it frees its own, so the source may be
   // an object nested inside this one; a self-move keeps the members.
   CJsonObj& operator=(CJsonObj&& other) noexcept;
-  ~CJsonObj() = default;
+  // Frees the tree without recursing beyond kRecursiveReleaseDepth nested
+  // objects: a deeper one is taken apart from a heap stack. Should memory run
+  // out for that stack, the object it could not hold is freed in place, one
+  // level of recursion deeper.
+  ~CJsonObj();
 
   // Item access for each pair in list order, then assignment of its value: a
   // repeated key keeps its place and takes the later value.
   CJsonObj(std::initializer_list<std::pair<std::u16string, JsonVariant>> pairs);
 
   // Item access: the member's handle, after inserting a null member when the
-  // key is absent. Allocates only for a new key.
-  CJsonValue operator[](std::u16string_view key);
+  // key is absent. Allocates only for a new key. Not on a temporary, whose
+  // members are freed at the end of the statement while the handle lives
+  // on: `CJsonValue data = MakeResult()["data"];` would read freed memory.
+  CJsonValue operator[](std::u16string_view key) &;
+  CJsonValue operator[](std::u16string_view key) && = delete;
   // The same after converting the key from UTF-8 with Utf8ToWide.
-  CJsonValue operator[](std::string_view key);
+  CJsonValue operator[](std::string_view key) &;
+  CJsonValue operator[](std::string_view key) && = delete;
 
   // The member's value, or null when the key is absent. Never inserts.
   [[nodiscard]] const JsonVariant* Find(std::u16string_view key) const;
   // The member's value; throws std::out_of_range("invalid map<K, T> key")
-  // when the key is absent.
-  [[nodiscard]] const JsonVariant& At(std::u16string_view key) const;
-  [[nodiscard]] JsonVariant& At(std::u16string_view key);
+  // when the key is absent. Not on a temporary, for the reason above.
+  [[nodiscard]] const JsonVariant& At(std::u16string_view key) const&;
+  [[nodiscard]] JsonVariant& At(std::u16string_view key) &;
+  const JsonVariant& At(std::u16string_view key) const&& = delete;
+  JsonVariant& At(std::u16string_view key) && = delete;
 
   [[nodiscard]] std::size_t size() const noexcept { return members_.size(); }
   [[nodiscard]] bool empty() const noexcept { return members_.empty(); }
@@ -62,13 +75,36 @@ class CJsonObj {
   // array makes the object stand for that array alone; an object without
   // members and an array alternative without elements are written null (an
   // array of nulls is written []); members come out in UTF-8 byte order of
-  // their names, which can differ from the object's own key order.
+  // their names, which can differ from the object's own key order. Throws
+  // JsonTooDeepError for a tree deeper than kJsonMaxWriteDepth.
   [[nodiscard]] std::string ToJsonText() const;
 
-  friend bool operator==(const CJsonObj&, const CJsonObj&) = default;
+  // Member by member, in key order, at any depth (from a heap stack).
+  friend bool operator==(const CJsonObj& left, const CJsonObj& right);
+
+  // Objects nested this deep are freed by plain recursion; the common case,
+  // which allocates nothing while it frees.
+  static constexpr std::size_t kRecursiveReleaseDepth = 64;
 
  private:
+  // The iterative walks over a tree; defined in CJsonObj.cpp.
+  struct Tree;
+
   Members members_;
+};
+
+// The deepest tree that ToJsonText and CJsonValue::ToJsonValue write. Every
+// object and every array alternative is one level, the outermost level 1.
+// jsoncpp builds, writes and frees its values by recursion, so a deeper tree
+// is refused before the machine stack could run out: this depth fits in a
+// 1 MiB stack in every build, sanitizers included.
+inline constexpr std::size_t kJsonMaxWriteDepth = 1000;
+
+// Thrown by ToJsonText and CJsonValue::ToJsonValue for a tree deeper than
+// kJsonMaxWriteDepth: "JSON tree nested deeper than 1000 levels".
+class JsonTooDeepError : public std::length_error {
+ public:
+  JsonTooDeepError();
 };
 
 // True for the array alternatives (odd indices); false for the empty union.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "json/CJsonObj.h"
 #include "json/NumberFormat.h"
@@ -10,6 +11,13 @@ CJsonValue& CJsonValue::operator=(const JsonVariant& value) {
   // JsonVariant copies before it frees, so the source may be one of the
   // member's own descendants, and a failed copy leaves the old value.
   *value_ = value;
+  return *this;
+}
+
+CJsonValue& CJsonValue::operator=(JsonVariant&& value) {
+  // JsonVariant takes the source out before it frees the old value, so the
+  // source may be one of the member's own descendants.
+  *value_ = std::move(value);
   return *this;
 }
 

@@ -19,6 +19,9 @@ class CJsonValue {
   // Assignment writes the referenced value; a handle is never re-pointed.
   CJsonValue& operator=(const CJsonValue&) = delete;
   CJsonValue& operator=(const JsonVariant& value);
+  // Takes the value's content without copying it, so a tree built by moving
+  // each level into the next costs time in proportion to its size.
+  CJsonValue& operator=(JsonVariant&& value);
 
   // The value's text: a string as itself, numbers by "%u", "%d" and "%lf",
   // booleans as the digit 1 or 0, everything else (null, arrays, objects, the
@@ -26,7 +29,8 @@ class CJsonValue {
   [[nodiscard]] std::u16string ToString() const;
 
   // The value as a jsoncpp tree, by the writer's rules (see
-  // CJsonObj::ToJsonText).
+  // CJsonObj::ToJsonText), which refuse a tree deeper than
+  // kJsonMaxWriteDepth with JsonTooDeepError.
   [[nodiscard]] Json::Value ToJsonValue() const;
 
  private:

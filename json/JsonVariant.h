@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <type_traits>
@@ -86,5 +87,20 @@ class BasicJsonVariant : public JsonAlternatives<Object> {
 };
 
 using JsonVariant = BasicJsonVariant<CJsonObj>;
+
+// The size and the alternatives of the std::variant base, so that generic
+// code that asks std::variant_size or std::variant_alternative of a
+// JsonVariant (as std::visit's own machinery may) sees the fourteen kinds.
+namespace std {
+
+template <typename Object>
+struct variant_size<BasicJsonVariant<Object>>
+    : variant_size<JsonAlternatives<Object>> {};
+
+template <size_t Index, typename Object>
+struct variant_alternative<Index, BasicJsonVariant<Object>>
+    : variant_alternative<Index, JsonAlternatives<Object>> {};
+
+}  // namespace std
 
 static_assert(std::variant_size_v<JsonAlternatives<CJsonObj>> == 14);

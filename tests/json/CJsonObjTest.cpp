@@ -268,6 +268,15 @@ TEST(CJsonObj, MovesAndSwapHandOverTheMembers) {
     EXPECT_EQ(target, (CJsonObj{{u"middle", inner}, {u"s", u"x"}}));
   }
   {
+    SCOPED_TRACE("through a handle, from an object nested in its member");
+    CJsonObj target = whole;
+    JsonVariant& held = std::get<CJsonObj>(target.At(u"middle")).At(u"inner");
+    const JsonVariant* leaf = &std::get<CJsonObj>(held).At(u"y");
+    target[u"middle"] = std::move(held);
+    EXPECT_EQ(target, (CJsonObj{{u"middle", inner}, {u"s", u"x"}}));
+    EXPECT_EQ(&std::get<CJsonObj>(target.At(u"middle")).At(u"y"), leaf);
+  }
+  {
     SCOPED_TRACE("self-move");
     CJsonObj target = whole;
     CJsonObj& alias = target;

@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <type_traits>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -43,10 +45,54 @@ TEST(JsonVariant, ConstructionSelectsAlternative) {
       {"object", CJsonObj{{u"a", 1}}, 12},
       {"object array", std::vector<CJsonObj>{CJsonObj{}}, 13},
   };
+  // The kinds in their order, as generic code sees them through the
+  // variant's own traits and functions.
+  using Kinds =
+      std::tuple<std::monostate, std::vector<std::monostate>, std::uint32_t,
+                 std::vector<std::uint32_t>, std::int32_t,
+                 std::vector<std::int32_t>, double, std::vector<double>, bool,
+                 std::vector<bool>, std::u16string, std::vector<std::u16string>,
+                 CJsonObj, std::vector<CJsonObj>>;
+  static_assert(std::variant_size_v<JsonVariant> == 14);
+  static_assert(std::variant_size_v<const JsonVariant> == 14);
+  [&]<std::size_t... Index>(std::index_sequence<Index...>) {
+    static_assert(
+        (std::is_same_v<std::variant_alternative_t<Index, JsonVariant>,
+                        std::tuple_element_t<Index, Kinds>> &&
+         ...));
+    static_assert(
+        (std::is_same_v<std::variant_alternative_t<Index, const JsonVariant>,
+                        const std::tuple_element_t<Index, Kinds>> &&
+         ...));
+    const auto check = [](auto index) {
+      using Kind = std::tuple_element_t<index, Kinds>;
+      JsonVariant value(std::in_place_index<index>);
+      EXPECT_TRUE(std::holds_alternative<Kind>(value)) << index;
+      EXPECT_EQ(std::get_if<index>(&value), &std::get<Kind>(value)) << index;
+      EXPECT_EQ(value, JsonVariant(Kind{})) << index;
+    };
+    (check(std::integral_constant<std::size_t, Index>{}), ...);
+  }
+  (std::make_index_sequence<14>{});
+
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.what);
     ASSERT_FALSE(row.value.valueless_by_exception());
     EXPECT_EQ(row.value.index(), row.index);
+    // The position of the visited content's type among the kinds.
+    const std::size_t visited = std::visit(
+        [](const auto& content) {
+          using Kind = std::remove_cvref_t<decltype(content)>;
+          return [&]<std::size_t... Index>(std::index_sequence<Index...>) {
+            return ((std::is_same_v<Kind, std::tuple_element_t<Index, Kinds>>
+                         ? Index
+                         : 0) +
+                    ...);
+          }
+          (std::make_index_sequence<14>{});
+        },
+        row.value);
+    EXPECT_EQ(visited, row.index);
   }
 
   // A pointer-to-bool conversion must not win over the string, nor make

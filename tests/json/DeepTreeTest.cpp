@@ -1,0 +1,140 @@
+// Trees nested far deeper than any document, on the 1 MiB stack of a
+// Windows thread: freeing, copying and comparing work at any depth; writing
+// refuses what is deeper than kJsonMaxWriteDepth before the stack runs out.
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <json/value.h>
+
+#include "json/CJsonObj.h"
+#include "json/CJsonValue.h"
+#include "json/JsonVariant.h"
+#include "tests/support/SmallStack.h"
+
+namespace {
+
+// One way to nest: each step wraps the chain so far in an object, around
+// an array of one object or not, written as `open` and `close` around it.
+struct Shape {
+  const char* what;
+  std::u16string key;
+  enum { kObjects, kArrays, kAlternating } arrays;
+  std::string open, close;
+};
+
+const Shape kObjects{"objects", u"a", Shape::kObjects, R"({"a":)", "}"};
+const Shape kArrays{"arrays of objects", u"a", Shape::kArrays, R"({"a":[)",
+                    "]}"};
+const Shape kStandIns{"array stand-ins", u"", Shape::kArrays, "[", "]"};
+// An object, then an object around an array, and so on: both ways down.
+const Shape kAlternating{"objects and arrays", u"a", Shape::kAlternating, "",
+                         ""};
+
+bool InArray(const Shape& shape, std::size_t step) {
+  return shape.arrays == Shape::kArrays ||
+         (shape.arrays == Shape::kAlternating && step % 2 == 1);
+}
+
+// Levels of objects and arrays after `steps` steps.
+std::size_t Levels(const Shape& shape, std::size_t steps) {
+  std::size_t levels = 1;
+  for (std::size_t step = 0; step < steps; ++step) {
+    levels += InArray(shape, step) ? 2 : 1;
+  }
+  return levels;
+}
+
+// {"a":1} wrapped `steps` times, by moves alone: a copy at each step would
+// make building quadratic in the depth.
+CJsonObj Chain(const Shape& shape, std::size_t steps) {
+  CJsonObj chain{{u"a", 1}};
+  for (std::size_t step = 0; step < steps; ++step) {
+    CJsonObj outer;
+    if (InArray(shape, step)) {
+      std::vector<CJsonObj> array(1);
+      array[0] = std::move(chain);
+      outer[shape.key] = std::move(array);
+    } else {
+      outer[shape.key] = std::move(chain);
+    }
+    chain = std::move(outer);
+  }
+  return chain;
+}
+
+// The innermost object of a chain.
+CJsonObj& Innermost(const Shape& shape, CJsonObj& chain) {
+  CJsonObj* object = &chain;
+  for (;;) {
+    JsonVariant* next =
+        object->Find(shape.key) ? &object->At(shape.key) : nullptr;
+    if (auto* array =
+            next ? std::get_if<std::vector<CJsonObj>>(next) : nullptr) {
+      object = &array->at(0);
+    } else if (auto* inner = next ? std::get_if<CJsonObj>(next) : nullptr) {
+      object = inner;
+    } else {
+      return *object;
+    }
+  }
+}
+
+TEST(CJsonObj, DeepTreesFreeCopyAndCompareOnASmallStack) {
+  RunOnStackOf(kWindowsDefaultStack, [] {
+    // 666 667 steps make 1 000 001 levels, 66 667 steps 100 001.
+    { const CJsonObj freed = Chain(kAlternating, 666'667); }
+    const CJsonObj chain = Chain(kAlternating, 66'667);
+    CJsonObj copy = chain;
+    EXPECT_TRUE(copy == chain);
+    Innermost(kAlternating, copy)[u"a"] = 2;
+    EXPECT_FALSE(copy == chain);
+    EXPECT_EQ(Innermost(kAlternating, copy).At(u"a"), JsonVariant(2));
+  });
+}
+
+TEST(ToJsonText, RefusesTreesDeeperThanTheLimit) {
+  const std::size_t limit = kJsonMaxWriteDepth;
+  ASSERT_EQ(limit, 1000u);
+  const struct {
+    const Shape& shape;
+    std::size_t steps;
+  } kRows[] = {
+      {kObjects, limit - 1},      {kObjects, limit},
+      {kArrays, limit / 2 - 1},   {kArrays, limit / 2},
+      {kStandIns, limit / 2 - 1}, {kStandIns, limit / 2},
+      {kObjects, 100'000},        {kArrays, 50'000},
+  };
+  for (const auto& row : kRows) {
+    const std::size_t levels = Levels(row.shape, row.steps);
+    SCOPED_TRACE(std::string(row.shape.what) + ", levels " +
+                 std::to_string(levels));
+    RunOnStackOf(kWindowsDefaultStack, [&] {
+      const CJsonObj chain = Chain(row.shape, row.steps);
+      JsonVariant root = chain;
+      if (levels <= limit) {
+        std::string expected;
+        for (std::size_t i = 0; i < row.steps; ++i) expected += row.shape.open;
+        expected += R"({"a":1})";
+        for (std::size_t i = 0; i < row.steps; ++i) expected += row.shape.close;
+        EXPECT_EQ(chain.ToJsonText(), expected);
+        EXPECT_FALSE(CJsonValue(&root).ToJsonValue().isNull());
+        return;
+      }
+      try {
+        (void)chain.ToJsonText();
+        ADD_FAILURE() << "ToJsonText wrote a tree beyond the limit";
+      } catch (const JsonTooDeepError& error) {
+        EXPECT_STREQ(error.what(), "JSON tree nested deeper than 1000 levels");
+      }
+      EXPECT_THROW((void)CJsonValue(&root).ToJsonValue(), std::length_error);
+    });
+  }
+}
+
+}  // namespace
