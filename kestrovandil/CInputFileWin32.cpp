@@ -54,14 +54,11 @@ std::vector<std::wstring_view> Components(std::wstring_view path) {
 
 // Whether Win32 takes the name for a DOS device in any folder: CON, PRN,
 // AUX, NUL, COM1-COM9 and LPT1-LPT9 with a digit or a superscript one, two
-// or three, in any case, whatever follows a dot or a colon, trailing spaces
-// and dots ignored; and the console's CONIN$ and CONOUT$, which CreateFile
+// or three, in any case, whatever follows the first dot or colon (an
+// extension, a stream) and with the spaces before it ignored, which covers
+// trailing spaces and dots too; and CONIN$ and CONOUT$, which CreateFile
 // opens as the console. COM0 and LPT0 are ordinary names.
 bool IsDosDeviceName(std::wstring_view name) {
-  while (!name.empty() &&
-         (name.back() == L' ' || name.back() == L'.' || name.back() == L':')) {
-    name.remove_suffix(1);
-  }
   name = name.substr(0, name.find_first_of(L".:"));
   while (!name.empty() && name.back() == L' ') name.remove_suffix(1);
   for (const std::wstring_view device :

@@ -107,8 +107,7 @@ TEST(ConvertTaskStart, RefusesNamedPipesAtOnce) {
   const CTestDir dir;
   const std::string audio =
       dir.Write("audio.wav", WavFile(kPcm, 1, 16000, 16, 160));
-  const std::string name =
-      "pipe\\kestrovandil-test-" + dir.path().filename().string();
+  const std::string name = "pipe\\" + dir.path().filename().string();
   const struct {
     std::string path;
     bool audioIsPipe;
@@ -179,7 +178,7 @@ TEST(ConvertTaskStart, ReportsPathsNobodyControls) {
     {"NUL.txt", Kind::kOther, device, modelDevice},
     {"folder\\com1.wav", Kind::kOther, device, modelDevice},
     {"CON ", Kind::kOther, device, modelDevice},
-    {(dir.path() / "Aux. .log . ").string(), Kind::kOther, device, modelDevice},
+    {(dir.path() / "Aux .log. ").string(), Kind::kOther, device, modelDevice},
     {"lpt\xC2\xB9:", Kind::kOther, device, modelDevice},
     {"C:CONOUT$", Kind::kOther, device, modelDevice},
     {"\\\\.\\pipe\\name", Kind::kOther, device, modelDevice},
