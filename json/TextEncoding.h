@@ -11,7 +11,7 @@
 
 [[nodiscard]] std::u16string Utf8ToWide(std::string_view utf8);
 [[nodiscard]] std::string WideToUtf8(std::u16string_view wide);
-// The narrow encoding the console expects: the active ANSI code page on
+// The program's narrow text: the system's active ANSI code page (CP_ACP) on
 // Windows, UTF-8 elsewhere. Characters the code page lacks become its
 // default character.
 [[nodiscard]] std::string WideToAnsi(std::u16string_view wide);

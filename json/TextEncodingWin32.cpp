@@ -54,6 +54,13 @@ std::string WideToUtf8(std::u16string_view wide) {
   return WideToCodePage(wide, CP_UTF8);
 }
 
+// CP_ACP is the system's ANSI code page, the one that the C runtime's narrow
+// file and string functions and the Win32 "A" calls read narrow text in. The
+// line goes out through the runtime's narrow standard output, which passes
+// its bytes on unchanged, so a file it is redirected to, and the program that
+// reads that file with the narrow calls, get text in that page. A console
+// shows the bytes in its own output code page instead (GetConsoleOutputCP,
+// often the OEM page), which this does not switch.
 std::string WideToAnsi(std::u16string_view wide) {
   return WideToCodePage(wide, CP_ACP);
 }

@@ -14,7 +14,9 @@ namespace kestrovandil {
 // on being opened. Look tells what the path names without opening it; Open
 // then opens what the look saw, without waiting, and confirms from the open
 // file that it is still that one, so that a path swapped in between is
-// refused too. One implementation per platform.
+// refused too. On Windows, where even a look at a named pipe connects to it,
+// a path that names a device or a pipe is refused by its name before either
+// step calls anything. One implementation per platform.
 class CInputFile {
  public:
   // What a path named when it was looked at.

@@ -15,13 +15,16 @@
 #include <json/value.h>
 #include <json/writer.h>  // prints values in failure messages
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <unistd.h>
 #endif
 
 #include "TaskTesting.h"
 #include "WavBytes.h"
+#include "kestrovandil/CInputFile.h"
 #include "kestrovandil/ConvertTaskApi.h"
 #include "tests/support/AllocationFailure.h"
 
@@ -95,28 +98,111 @@ TEST(ConvertTaskStart, RefusesFifosAtOnce) {
   }
 }
 
-// Paths that name no plain file of the test's own: a device, which a start
-// must not open; a kernel file that looks empty and whose read fails; a
-// link that leads nowhere. Each at the audio path, then at the model path.
-TEST(ConvertTaskStart, ReportsPathsNobodyControls) {
+#else
+
+// A named pipe at the audio or model path, its server listening, is refused
+// at once by its name: even a look at a pipe's attributes connects to it.
+// The server then finds no client connected.
+TEST(ConvertTaskStart, RefusesNamedPipesAtOnce) {
   const CTestDir dir;
   const std::string audio =
       dir.Write("audio.wav", WavFile(kPcm, 1, 16000, 16, 160));
-  const std::string loop = (dir.path() / "loop").string();
-  std::filesystem::create_symlink(loop, loop);
+  const std::string name = "pipe\\" + dir.path().filename().string();
   const struct {
     std::string path;
-    const char* audioMessage;
-    const char* modelMessage;
+    bool audioIsPipe;
+    int code;
+    const char* message;
   } kRows[] = {
-      {"/dev/null", "audio file is not a regular file: ",
-       "model file is not a regular file: "},
-      {"/proc/self/mem",
-       "audio file cannot be read: ", "model file is empty: "},
-      {loop, "audio file cannot be opened: ", "model file cannot be read: "},
+      {"\\\\.\\" + name, true, 2, "audio file is not a regular file: "},
+      {"\\\\?\\" + name, false, 4, "model file is not a regular file: "},
   };
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.path);
+    const HANDLE server = CreateNamedPipeA(
+        ("\\\\.\\" + name).c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+        PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE) << GetLastError();
+    const std::string request = row.audioIsPipe
+                                    ? RequestText(row.path, dir.modelPath())
+                                    : RequestText(audio, row.path);
+    std::future<Json::Value> answer = std::async(
+        std::launch::async, [&request] { return StartOnce(request.c_str()); });
+    const bool prompt =
+        answer.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    // A connection that comes only now tells that no client came meanwhile,
+    // not even one that has gone again.
+    OVERLAPPED overlapped{};
+    const bool unconnected = !ConnectNamedPipe(server, &overlapped) &&
+                             GetLastError() == ERROR_IO_PENDING;
+    if (unconnected) {
+      CancelIo(server);
+      DWORD ignored = 0;
+      GetOverlappedResult(server, &overlapped, &ignored, TRUE);
+    }
+    CloseHandle(server);
+    EXPECT_TRUE(prompt) << "the start waited on the pipe";
+    EXPECT_TRUE(unconnected) << "the start connected to the pipe";
+    const Json::Value parsed = answer.get();
+    EXPECT_EQ(parsed["code"], row.code);
+    EXPECT_EQ(parsed["message"], row.message + row.path);
+  }
+}
+
+#endif
+
+// Paths that name no plain file of the test's own, each at the audio path,
+// then at the model path. A device must not even be looked at: the look
+// refuses it, which is all that tells that it was not opened. The Windows
+// rows name devices in their every form, and last names that only resemble
+// a device's.
+TEST(ConvertTaskStart, ReportsPathsNobodyControls) {
+  using Kind = kestrovandil::CInputFile::PathInfo::Kind;
+  const CTestDir dir;
+  const std::string audio =
+      dir.Write("audio.wav", WavFile(kPcm, 1, 16000, 16, 160));
+  const std::string device = "audio file is not a regular file: ";
+  const std::string modelDevice = "model file is not a regular file: ";
+#if !defined(_WIN32)
+  const std::string loop = (dir.path() / "loop").string();
+  std::filesystem::create_symlink(loop, loop);
+#endif
+  const struct {
+    std::string path;
+    Kind look;
+    std::string audioMessage;
+    std::string modelMessage;
+  } kRows[] = {
+#if defined(_WIN32)
+    {"nul", Kind::kOther, device, modelDevice},
+    {"NUL.txt", Kind::kOther, device, modelDevice},
+    {"folder\\com1.wav", Kind::kOther, device, modelDevice},
+    {"CON ", Kind::kOther, device, modelDevice},
+    {(dir.path() / "Aux .log. ").string(), Kind::kOther, device, modelDevice},
+    {"lpt\xC2\xB9:", Kind::kOther, device, modelDevice},
+    {"C:CONOUT$", Kind::kOther, device, modelDevice},
+    {"\\\\.\\pipe\\name", Kind::kOther, device, modelDevice},
+    {"//./pipe/name", Kind::kOther, device, modelDevice},
+    {"\\\\.\\C:", Kind::kOther, device, modelDevice},
+    {"\\\\?\\GLOBALROOT\\Device\\Null", Kind::kOther, device, modelDevice},
+    {"\\\\localhost\\PIPE\\name", Kind::kOther, device, modelDevice},
+    {"\\\\?\\UNC\\localhost\\mailslot\\name", Kind::kOther, device,
+     modelDevice},
+    {(dir.path() / "com0.wav").string(), Kind::kNotFound,
+     "audio file not found: ", "model file not found: "},
+    {(dir.path() / "console").string(), Kind::kNotFound,
+     "audio file not found: ", "model file not found: "},
+#else
+    {"/dev/null", Kind::kOther, device, modelDevice},
+    {"/proc/self/mem", Kind::kRegular,
+     "audio file cannot be read: ", "model file is empty: "},
+    {loop, Kind::kFailed,
+     "audio file cannot be opened: ", "model file cannot be read: "},
+#endif
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.path);
+    EXPECT_EQ(kestrovandil::CInputFile::Look(row.path).kind, row.look);
     const Json::Value atAudio =
         StartOnce(RequestText(row.path, dir.modelPath()).c_str());
     EXPECT_EQ(atAudio["code"], 2);
@@ -126,8 +212,6 @@ TEST(ConvertTaskStart, ReportsPathsNobodyControls) {
     EXPECT_EQ(atModel["message"], row.modelMessage + row.path);
   }
 }
-
-#endif
 
 // jsoncpp reports a failed allocation of its own as Json::RuntimeError. Each
 // allocation of a start fails in turn, thrown that way, and every one of
