@@ -173,7 +173,8 @@ CJsonObj& CJsonObj::operator=(const CJsonObj& other) {
   return *this;
 }
 
-CJsonObj& CJsonObj::operator=(CJsonObj&& other) noexcept {
+CJsonObj& CJsonObj::operator=(CJsonObj&& other) noexcept(
+    std::is_nothrow_move_constructible_v<Members>) {
   Members taken(std::move(other.members_));
   members_.swap(taken);
   return *this;

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "json/CJsonValue.h"
@@ -26,14 +27,18 @@ class CJsonObj {
   // Copies level by level from a heap stack, so no depth of nesting can
   // exhaust the machine stack.
   CJsonObj(const CJsonObj& other);
-  // Takes the source's members, nodes and all; the source is left empty.
-  CJsonObj(CJsonObj&&) noexcept = default;
+  // Takes the source's members, nodes and all; the source is left empty. As
+  // noexcept as the map's move, which allocates in some standard libraries.
+  CJsonObj(CJsonObj&&) noexcept(std::is_nothrow_move_constructible_v<Members>) =
+      default;
   // Copies before it frees, so the source may be an object nested inside
   // this one, and a failed copy leaves this object as it was.
   CJsonObj& operator=(const CJsonObj& other);
   // Takes the source's members before it frees its own, so the source may be
-  // an object nested inside this one; a self-move keeps the members.
-  CJsonObj& operator=(CJsonObj&& other) noexcept;
+  // an object nested inside this one; a self-move keeps the members. As
+  // noexcept as the map's move, the one step here that may throw.
+  CJsonObj& operator=(CJsonObj&& other) noexcept(
+      std::is_nothrow_move_constructible_v<Members>);
   // Frees the tree without recursing beyond kRecursiveReleaseDepth nested
   // objects: a deeper one is taken apart from a heap stack. Should memory run
   // out for that stack, the object it could not hold is freed in place, one
