@@ -18,8 +18,9 @@
 RUN_PRESET ?= release
 TEST_PRESETS ?= check asan tsan
 # Beyond what the program needs (scripts/install-deps.sh). clang builds the
-# asan preset and the fuzz targets.
-TEST_PACKAGES = libgtest-dev libgmock-dev
+# asan preset and the fuzz targets; locales brings localedef and the German
+# locale's source, from which the tests build a decimal-comma locale.
+TEST_PACKAGES = libgtest-dev libgmock-dev locales
 CLANG_PACKAGES = clang libclang-rt-14-dev
 
 # `make bench BENCH_ARGS=--benchmark_filter=Flat` runs some cases only.

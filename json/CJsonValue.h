@@ -23,9 +23,10 @@ class CJsonValue {
   // each level into the next costs time in proportion to its size.
   CJsonValue& operator=(JsonVariant&& value);
 
-  // The value's text: a string as itself, numbers by "%u", "%d" and "%lf",
-  // booleans as the digit 1 or 0, everything else (null, arrays, objects, the
-  // empty union) as "". Never cut short.
+  // The value's text: a string as itself, numbers as "%u", "%d" and "%lf"
+  // write them in the C locale, whatever the process's locale is (see
+  // FormatNumber), booleans as the digit 1 or 0, everything else (null,
+  // arrays, objects, the empty union) as "". Never cut short.
   [[nodiscard]] std::u16string ToString() const;
 
   // The value as a jsoncpp tree, by the writer's rules (see

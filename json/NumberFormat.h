@@ -4,12 +4,12 @@
 #include <string>
 #include <variant>
 
-// The numbers that CJsonValue::ToString renders, each by its printf format:
-// "%u", "%d" and "%lf" in that order.
+// The numbers that CJsonValue::ToString renders, each as printf's "%u",
+// "%d" and "%f" write it in the C locale.
 using PrintfNumber = std::variant<std::uint32_t, std::int32_t, double>;
 
-// The number's text as the C runtime's printf writes it, in UTF-16. It is
-// measured first and written into a buffer of that size, so no value is cut
-// short (1e20 has 21 integer digits); "" when the runtime reports a failure.
-// One file per platform defines it.
+// The number's text in UTF-16, the same in every locale and on every
+// platform: the decimal point is always '.', a real has six decimals, and
+// no value is cut short (1e20 has 21 integer digits). A real that is not a
+// number is "nan" or "-nan", an infinite one "inf" or "-inf".
 [[nodiscard]] std::u16string FormatNumber(PrintfNumber number);

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -15,6 +17,7 @@
 #include "json/CJsonObj.h"
 #include "json/JsonVariant.h"
 #include "tests/json/PrintJsonVariant.h"
+#include "tests/support/DecimalCommaLocale.h"
 
 namespace {
 
@@ -120,6 +123,17 @@ TEST(CJsonValue, ToStringRendersEachAlternative) {
       {"0.01", 0.01, u"0.010000"},
       {"-0.5", -0.5, u"-0.500000"},
       {"1e20", 1e20, u"100000000000000000000.000000"},
+      {"0.5", 0.5, u"0.500000"},
+      {"-DBL_MAX", -std::numeric_limits<double>::max(),
+       u"-17976931348623157081452742373170435679807056752584499659891747680315"
+       u"72607800285387605895586327668781715404589535143824642343213268894641"
+       u"82768467546703537516986049910576551282076245490090389328944075868508"
+       u"45513394230458323690322294816580855933212334827479782620414472316873"
+       u"8177180919299881250404026184124858368.000000"},
+      {"NaN", std::numeric_limits<double>::quiet_NaN(), u"nan"},
+      {"-NaN", -std::numeric_limits<double>::quiet_NaN(), u"-nan"},
+      {"infinity", std::numeric_limits<double>::infinity(), u"inf"},
+      {"-infinity", -std::numeric_limits<double>::infinity(), u"-inf"},
       {"true", true, u"1"},
       {"false", false, u"0"},
       {"string", u"text"s, u"text"},
@@ -137,10 +151,16 @@ TEST(CJsonValue, ToStringRendersEachAlternative) {
       {"object", CJsonObj{{u"a", u"text"}}, u""},
       {"object array", std::vector<CJsonObj>{CJsonObj{{u"a", 1}}}, u""},
   };
-  for (const auto& row : kRows) {
-    SCOPED_TRACE(row.what);
-    JsonVariant value = row.value;
-    EXPECT_EQ(CJsonValue(&value).ToString(), row.text);
+  // The same text in a locale whose decimal separator is a comma.
+  for (const bool comma : {false, true}) {
+    SCOPED_TRACE(comma ? "decimal comma locale" : "C locale");
+    std::optional<DecimalCommaLocale> german;
+    if (comma) german.emplace();
+    for (const auto& row : kRows) {
+      SCOPED_TRACE(row.what);
+      JsonVariant value = row.value;
+      EXPECT_EQ(CJsonValue(&value).ToString(), row.text);
+    }
   }
 
   CJsonObj object;

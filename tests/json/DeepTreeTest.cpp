@@ -100,7 +100,7 @@ TEST(CJsonObj, DeepTreesFreeCopyAndCompareOnASmallStack) {
 
 TEST(ToJsonText, RefusesTreesDeeperThanTheLimit) {
   const std::size_t limit = kJsonMaxWriteDepth;
-  ASSERT_EQ(limit, 1000u);
+  ASSERT_EQ(limit, 256u);
   const struct {
     const Shape& shape;
     std::size_t steps;
@@ -130,7 +130,7 @@ TEST(ToJsonText, RefusesTreesDeeperThanTheLimit) {
         (void)chain.ToJsonText();
         ADD_FAILURE() << "ToJsonText wrote a tree beyond the limit";
       } catch (const JsonTooDeepError& error) {
-        EXPECT_STREQ(error.what(), "JSON tree nested deeper than 1000 levels");
+        EXPECT_STREQ(error.what(), "JSON tree nested deeper than 256 levels");
       }
       EXPECT_THROW((void)CJsonValue(&root).ToJsonValue(), std::length_error);
     });
