@@ -24,8 +24,9 @@ class CJsonObj {
   using const_iterator = Members::const_iterator;
 
   CJsonObj() = default;
-  // Copies level by level from a heap stack, so no depth of nesting can
-  // exhaust the machine stack.
+  // Copies by recursion down to kRecursiveDepth nested objects, and level
+  // by level from a heap stack below, so no depth of nesting can exhaust the
+  // machine stack.
   CJsonObj(const CJsonObj& other);
   // Takes the source's members, nodes and all; the source is left empty. As
   // noexcept as the map's move, which allocates in some standard libraries.
@@ -39,7 +40,7 @@ class CJsonObj {
   // noexcept as the map's move, the one step here that may throw.
   CJsonObj& operator=(CJsonObj&& other) noexcept(
       std::is_nothrow_move_constructible_v<Members>);
-  // Frees the tree without recursing beyond kRecursiveReleaseDepth nested
+  // Frees the tree without recursing beyond kRecursiveDepth nested
   // objects: a deeper one is taken apart from a heap stack. Should memory run
   // out for that stack, the object it could not hold is freed in place, one
   // level of recursion deeper.
@@ -87,9 +88,9 @@ class CJsonObj {
   // Member by member, in key order, at any depth (from a heap stack).
   friend bool operator==(const CJsonObj& left, const CJsonObj& right);
 
-  // Objects nested this deep are freed by plain recursion; the common case,
-  // which allocates nothing while it frees.
-  static constexpr std::size_t kRecursiveReleaseDepth = 64;
+  // Objects nested this deep are copied and freed by plain recursion: the
+  // common case, which is fastest so and allocates nothing while it frees.
+  static constexpr std::size_t kRecursiveDepth = 64;
 
  private:
   // The iterative walks over a tree; defined in CJsonObj.cpp.
