@@ -2,15 +2,16 @@
 # only when a package is missing) or as root:
 #   make run    install what the program needs, build and run conversion-driver
 #   make test   install what the tests need too, build and run every test: the
-#               Windows sources compiled by MinGW-w64 (windows-check), the
-#               suite under the check, asan and tsan presets (suites), the
-#               check build's suite and one program run under valgrind
-#               (memcheck), and each fuzz target for FUZZ_SECONDS seconds, two
-#               at a time (fuzz); about 7 minutes on two cores from scratch
+#               Windows build by MinGW-w64 and its tests under Wine
+#               (windows), the suite under the check, asan and tsan presets
+#               (suites), the check build's suite and one program run under
+#               valgrind (memcheck), and each fuzz target for FUZZ_SECONDS
+#               seconds, two at a time (fuzz); see docs/building.md for where
+#               its time goes
 # Each is incremental: with nothing changed it only checks and runs.
 #
 # The parts of `make test` run on their own too, for work on one area:
-#   make windows-check, make suites TEST_PRESETS=debug, make memcheck,
+#   make windows, make suites TEST_PRESETS=debug, make memcheck,
 #   make fuzz FUZZ_SECONDS=600
 # and `make bench` measures the JSON model (see docs/performance.md).
 
@@ -61,7 +62,7 @@ run: deps build/$(RUN_PRESET)/build.ninja
 # Ends with what ran: each part's count of tests, and their total.
 test:
 	@rm -rf build/test-results
-	@$(MAKE) --no-print-directory windows-check suites memcheck fuzz
+	@$(MAKE) --no-print-directory windows suites memcheck fuzz
 	@echo "=== make test: every check passed ==="
 	@scripts/count-checks.sh summary
 
@@ -86,22 +87,29 @@ bench: bench-deps build/bench/build.ninja
 	  sed '1,3d' $$out.txt | grep -E '_(median|BigO|RMS) |ERROR' | sort -V; \
 	  exit $$status
 
-.PHONY: windows-check windows-deps
+.PHONY: windows windows-deps
 
+# MinGW-w64 builds, Wine runs; dpkg-dev unpacks jsoncpp's source package.
 windows-deps:
-	@scripts/install-deps.sh g++-mingw-w64-x86-64-posix
+	@scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 dpkg-dev \
+	  $(TEST_PACKAGES)
 
-build/windows-check/build.ninja: CMakePresets.json | windows-deps
-	cmake --preset windows-check
+# jsoncpp and GoogleTest for Windows, built once (see docs/building.md).
+build/windows-deps/prefix/.complete: | windows-deps
+	@scripts/build-windows-deps.sh $(CURDIR)/cmake/MinGW.cmake \
+	  $(CURDIR)/build/windows-deps/work $(CURDIR)/build/windows-deps/prefix
+
+build/windows/build.ninja: CMakePresets.json build/windows-deps/prefix/.complete
+	cmake --preset windows
 	@touch $@
 
-# Compiles every source of the Windows program and library, as CMake lists
-# them for WIN32, with MinGW-w64 and -Werror; links nothing (see docs/building.md).
-windows-check: windows-deps build/windows-check/build.ninja
-	@echo "=== windows-check ==="
-	@cmake --build --preset windows-check
-	@scripts/count-checks.sh record-one windows-check \
-	  "build of every Windows source"
+# The Windows program, library and tests, built with -Werror and run under
+# Wine: every suite, the import and export tables, the program's own run.
+windows: windows-deps build/windows/build.ninja
+	@echo "=== windows ==="
+	@cmake --build --preset windows
+	@scripts/count-checks.sh record windows \
+	  "tests of the Windows build under Wine" -- ctest --preset windows
 
 .PHONY: memcheck memcheck-deps
 

@@ -27,6 +27,8 @@ endforeach()
 
 foreach(document IN LISTS documents)
   file(READ "${document}" text)
+  # A ';' would split the matches below, which are CMake lists.
+  string(REPLACE ";" "," text "${text}")
   cmake_path(RELATIVE_PATH document BASE_DIRECTORY "${SOURCE_DIR}"
     OUTPUT_VARIABLE where)
 

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/Wine.h"
+
 namespace {
 
 using namespace std::string_view_literals;
@@ -52,17 +54,28 @@ TEST(Utf8ToWide, StopsAtFirstNulByte) {
 // One U+FFFD per maximal ill-formed subpart, the replacement practice that
 // both ICU and the Windows converter follow.
 TEST(Utf8ToWide, ReplacesMalformedSequences) {
+  // Wine's converter, unlike Windows', takes a three- or four-byte lead and
+  // the continuation byte that cannot follow it as one subpart.
+  const bool wineJoinsLead = testing_support::RunningUnderWine();
   ExpectToWide({
-      {"\x80"sv, u"\uFFFD"sv},                      // lone continuation
-      {"a\xBFz"sv, u"a\uFFFDz"sv},                  // continuation inside text
-      {"a\xE4\xB8"sv, u"a\uFFFD"sv},                // truncated at the end
-      {"\xE4\xB8z"sv, u"\uFFFDz"sv},                // truncated before ASCII
-      {"\xF0\x9F\x98"sv, u"\uFFFD"sv},              // truncated four-byte
-      {"\xC0\x80"sv, u"\uFFFD\uFFFD"sv},            // overlong NUL
-      {"\xC1\xAF"sv, u"\uFFFD\uFFFD"sv},            // overlong slash
-      {"\xE0\x80\xAF"sv, u"\uFFFD\uFFFD\uFFFD"sv},  // overlong three-byte
+      {"\x80"sv, u"\uFFFD"sv},            // lone continuation
+      {"a\xBFz"sv, u"a\uFFFDz"sv},        // continuation inside text
+      {"a\xE4\xB8"sv, u"a\uFFFD"sv},      // truncated at the end
+      {"\xE4\xB8z"sv, u"\uFFFDz"sv},      // truncated before ASCII
+      {"\xF0\x9F\x98"sv, u"\uFFFD"sv},    // truncated four-byte
+      {"\xC0\x80"sv, u"\uFFFD\uFFFD"sv},  // overlong NUL
+      {"\xC1\xAF"sv, u"\uFFFD\uFFFD"sv},  // overlong slash
       {"\xFF"sv, u"\uFFFD"sv},
       {"x\xFEy"sv, u"x\uFFFDy"sv},
+  });
+  if (wineJoinsLead) {
+    GTEST_SKIP() << "Wine's MultiByteToWideChar gives one U+FFFD fewer than "
+                    "Windows for a lead byte followed by a continuation byte "
+                    "it does not allow (E0 80 AF: two, not three); those "
+                    "rows run on Windows only";
+  }
+  ExpectToWide({
+      {"\xE0\x80\xAF"sv, u"\uFFFD\uFFFD\uFFFD"sv},  // overlong three-byte
       {"\xED\xA0\x80"sv, u"\uFFFD\uFFFD\uFFFD"sv},  // encoded surrogate
       {"\xF4\x90\x80\x80"sv, u"\uFFFD\uFFFD\uFFFD\uFFFD"sv},  // > U+10FFFF
   });

@@ -21,6 +21,7 @@
 #include <json/value.h>
 #include <json/writer.h>  // prints values in failure messages
 
+#include "PlatformAnswers.h"
 #include "TaskTesting.h"
 #include "WavBytes.h"
 #include "kestrovandil/AudioSource.h"
@@ -164,7 +165,7 @@ TEST(ConvertTaskStart, ReportsUnusableInputFiles) {
        "audio file is a directory: " + folder},
       {NestedRequest(64), 2, "audio file not found: missing.wav"},
       {RequestText(quoteThenBrackets, dir.modelPath()), 2,
-       "audio file not found: " + quoteThenBrackets},
+       kQuotedAudioPathAnswer + quoteThenBrackets},
       {RequestText(missing, dir.modelPath(), "zh", "\xC2\xA9 2024"), 2,
        "audio file not found: " + missing},
       {RequestText(missing + "\xE4\xB8\xAD", dir.modelPath()), 2,

@@ -1,0 +1,20 @@
+# Toolchain of the windows preset: the 64-bit Windows program, library and
+# tests, built by MinGW-w64 and run under Wine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# The Windows builds of jsoncpp and GoogleTest come from the preset's prefix.
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
+
+# The C++ runtime, libgcc and winpthread linked into every module, so the
+# program, Kestrovandil.node and the tests run wherever they are copied with
+# no MinGW DLL beside them.
+set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
+set(CMAKE_SHARED_LINKER_FLAGS_INIT -static)
+set(CMAKE_MODULE_LINKER_FLAGS_INIT -static)

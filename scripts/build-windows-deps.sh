@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Builds what the Windows build links and Debian ships no Windows build of,
+# once per build tree, into PREFIX: jsoncpp from Debian's own source package
+# (the version the Linux build links) and GoogleTest from /usr/src/googletest,
+# both with the project's MinGW-w64 toolchain file.
+#
+# The source package comes through an apt configuration of our own under
+# WORK: a deb-src line for the Debian mirror that this machine's apt sources
+# already name, with its own lists and cache, so the system's configuration
+# and lists stay as they are; apt checks the signatures with the keyring the
+# system source names.
+#
+# usage: build-windows-deps.sh TOOLCHAIN_FILE WORK PREFIX
+set -euo pipefail
+toolchain=$1 work=$2 prefix=$3
+[ -f "$prefix/.complete" ] && exit 0
+rm -rf "$work" "$prefix"
+mkdir -p "$work/apt/lists/partial" "$work/apt/cache/archives/partial" \
+  "$work/apt/sources.list.d" "$work/src"
+
+# The first Debian source (not debian-security, whose suites are
+# -security) among the system's one-line and deb822 sources.
+mirror="" suite="" keyring=""
+read_deb822() {
+  awk -v RS='' '/(^|\n)Types:[^\n]*deb/ && /(^|\n)URIs:/ {
+      uri = suite = key = ""
+      n = split($0, lines, "\n")
+      for (i = 1; i <= n; i++) {
+        if (lines[i] ~ /^URIs:/) { split(lines[i], f, " "); uri = f[2] }
+        if (lines[i] ~ /^Suites:/) { split(lines[i], f, " "); suite = f[2] }
+        if (lines[i] ~ /^Signed-By:/) { split(lines[i], f, " "); key = f[2] }
+      }
+      if (uri != "" && suite !~ /-security$/) { print uri, suite, key; exit }
+    }' "$@"
+}
+read_one_line() {
+  sed -n 's/^deb\(-src\)\? \(\[[^]]*signed-by=\([^] ]*\)[^]]*\] \)\?\([^ ]*\) \([^ ]*\) .*/\4 \5 \3/p' "$@" |
+    awk '$2 !~ /-security$/ { print; exit }'
+}
+shopt -s nullglob
+sources=(/etc/apt/sources.list.d/*.sources)
+lists=(/etc/apt/sources.list /etc/apt/sources.list.d/*.list)
+existing_lists=()
+for list in "${lists[@]}"; do [ -f "$list" ] && existing_lists+=("$list"); done
+found=""
+[ ${#sources[@]} -gt 0 ] && found=$(read_deb822 "${sources[@]}")
+[ -z "$found" ] && [ ${#existing_lists[@]} -gt 0 ] &&
+  found=$(read_one_line "${existing_lists[@]}")
+read -r mirror suite keyring <<<"$found" || true
+if [ -z "$mirror" ] || [ -z "$suite" ]; then
+  echo "build-windows-deps: no Debian mirror in this machine's apt sources" >&2
+  exit 1
+fi
+signed_by=""
+[ -n "$keyring" ] && signed_by="[signed-by=$keyring] "
+echo "deb-src ${signed_by}$mirror $suite main" >"$work/apt/sources.list"
+
+apt_options=(
+  -o "Dir::Etc::sourcelist=$work/apt/sources.list"
+  -o "Dir::Etc::sourceparts=$work/apt/sources.list.d"
+  -o "Dir::State::Lists=$work/apt/lists"
+  -o "Dir::Cache=$work/apt/cache"
+  -o "Debug::NoLocking=1"
+  -qq
+  -o "APT::Sandbox::User=$(id -un)"
+)
+echo "build-windows-deps: jsoncpp's Debian source from $mirror $suite"
+apt-get "${apt_options[@]}" update
+(cd "$work/src" &&
+  apt-get "${apt_options[@]}" source --download-only libjsoncpp &&
+  dpkg-source -x libjsoncpp_*.dsc jsoncpp >dpkg-source.log 2>&1 ||
+  { cat dpkg-source.log >&2; exit 1; })
+
+configure_and_install() {
+  local source=$1 build=$2
+  shift 2
+  cmake -S "$source" -B "$build" -G Ninja \
+    "-DCMAKE_TOOLCHAIN_FILE=$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    "-DCMAKE_INSTALL_PREFIX=$prefix" "$@" >/dev/null
+  cmake --build "$build" --target install >/dev/null
+}
+echo "build-windows-deps: building jsoncpp and GoogleTest for Windows"
+configure_and_install "$work/src/jsoncpp" "$work/jsoncpp-build" \
+  -DJSONCPP_WITH_TESTS=OFF -DJSONCPP_WITH_POST_BUILD_UNITTEST=OFF \
+  -DJSONCPP_WITH_PKGCONFIG_SUPPORT=OFF -DBUILD_SHARED_LIBS=OFF \
+  -DBUILD_STATIC_LIBS=ON -DBUILD_OBJECT_LIBS=OFF
+configure_and_install /usr/src/googletest "$work/googletest-build" \
+  -Dgtest_disable_pthreads=OFF
+touch "$prefix/.complete"

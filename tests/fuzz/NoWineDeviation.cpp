@@ -1,0 +1,3 @@
+#include "WineDeviation.h"
+
+std::string_view WineDeviationOn(std::string_view) { return {}; }

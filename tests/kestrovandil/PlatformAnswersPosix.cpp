@@ -1,0 +1,3 @@
+#include "PlatformAnswers.h"
+
+const char kQuotedAudioPathAnswer[] = "audio file not found: ";

@@ -1,0 +1,7 @@
+#include "tests/support/Wine.h"
+
+namespace testing_support {
+
+bool RunningUnderWine() { return false; }
+
+}  // namespace testing_support
