@@ -135,7 +135,7 @@ memcheck: memcheck-deps build/check/build.ninja
 
 # `make fuzz FUZZ_SECONDS=600 FUZZ_TARGETS=wav_reader_fuzz` fuzzes one target
 # for ten minutes.
-FUZZ_SECONDS ?= 60
+FUZZ_SECONDS ?= 30
 FUZZ_TIMEOUT ?= 300
 FUZZ_TARGETS ?= text_encoding_fuzz json_writer_fuzz conversion_request_fuzz \
   wav_reader_fuzz
