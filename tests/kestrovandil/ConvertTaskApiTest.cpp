@@ -1,5 +1,6 @@
 #include "kestrovandil/ConvertTaskApi.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -314,17 +315,26 @@ TEST(ConvertTaskStatus, IgnoresTheQuery) {
   }
 }
 
-// Four decimals in fixed notation, whatever the share.
+// Four decimals in fixed notation, whatever the share, rounded down: only
+// all of the data is 1.0. The double for 3/10000 lies a trifle below it and
+// still shows it; one a trifle below 0.8343, ten thousand times which rounds
+// to 8343, does not.
 TEST(ConvertTaskStatus, RoundsProgressToFourDecimals) {
+  const double below = std::nextafter(0.8343, 0.0);
   const struct {
     const char* state;
     double progress;
     const char* text;
   } kRows[] = {
-      {"idle", 0.0, "0.0"},           {"converting", 1.0 / 3, "0.3333"},
-      {"failed", 2.0 / 3, "0.6667"},  {"converting", 1.0 / 64, "0.0156"},
-      {"converting", 0.00004, "0.0"}, {"converting", 0.99996, "1.0"},
+      {"idle", 0.0, "0.0"},
+      {"converting", 1.0 / 3, "0.3333"},
+      {"failed", 2.0 / 3, "0.6666"},
+      {"converting", 1.0 / 64, "0.0156"},
+      {"converting", 0.00004, "0.0"},
+      {"converting", 0.99996, "0.9999"},
       {"done", 1.0, "1.0"},
+      {"converting", 0.0003, "0.0003"},
+      {"converting", below, "0.8342"},
   };
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.progress);

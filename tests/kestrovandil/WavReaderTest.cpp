@@ -278,6 +278,11 @@ TEST(WavReader, RejectsBrokenAndHostileFiles) {
        "data chunk holds no samples"},
       {RiffWave(fmt16 + RawChunk("data", 200, std::string(101, '\0'))),
        "data chunk is truncated: 200 bytes declared, 101 present", 0.505},
+      // All but a byte: progress rounded to nearest would say 1.0.
+      {RiffWave(Chunk("fmt ", FmtBody(kPcm, 1, 8000, 8)) +
+                RawChunk("data", 2000000, std::string(1999999, '\0'))),
+       "data chunk is truncated: 2000000 bytes declared, 1999999 present",
+       0.9999},
       // A reader adding sizes in 32 bits would wrap round to the fmt chunk
       // and accept the file.
       {RiffWave(RawChunk("junk", 0xFFFFFFFF, "") + fmt16 + data),
