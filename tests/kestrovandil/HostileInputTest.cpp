@@ -22,6 +22,7 @@
 #include <unistd.h>
 #endif
 
+#include "PlatformAnswers.h"
 #include "TaskTesting.h"
 #include "WavBytes.h"
 #include "kestrovandil/CInputFile.h"
@@ -247,11 +248,20 @@ TEST(ConvertTaskStart, ReportsAFailedAllocationAsInternalError) {
     EXPECT_EQ(ParseText(ConvertTaskStatus(task.get(), ""))["state"], "failed");
   }
   EXPECT_GT(failures, 10u);
+  // And a status call that runs out of memory is one too.
+  FailNthAllocation(1);
+  const std::string status = ConvertTaskStatus(task.get(), "");
+  EXPECT_TRUE(AllocationFailureHappened());
+  EXPECT_EQ(status, R"({"code":7,"message":"internal error"})");
 }
 
 // A task keeps one start result, not one per start, and a released task
-// leaves nothing behind.
+// leaves nothing behind; no start leaves a file open.
 TEST(ConvertTaskApi, ManyStartsAndTasksKeepMemoryFlat) {
+  const CTestDir dir;
+  const std::string audio =
+      dir.Write("audio.wav", WavFile(kPcm, 1, 16000, 16, 160));
+  const std::string request = RequestText(audio, dir.modelPath());
   const TaskPtr task = MakeTask();
   const struct {
     const char* name;
@@ -266,6 +276,12 @@ TEST(ConvertTaskApi, ManyStartsAndTasksKeepMemoryFlat) {
          const TaskPtr fresh = MakeTask();
          EXPECT_EQ(ParseText(ConvertTaskStart(fresh.get(), "{}"))["code"], 1);
        }},
+      {"a start that reads both files",
+       [&task, &request] {
+         EXPECT_EQ(
+             ParseText(ConvertTaskStart(task.get(), request.c_str()))["code"],
+             0);
+       }},
   };
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.name);
@@ -274,6 +290,8 @@ TEST(ConvertTaskApi, ManyStartsAndTasksKeepMemoryFlat) {
     for (int i = 0; i < 2000; ++i) row.use();
     EXPECT_EQ(LiveAllocations(), before);
   }
+  EXPECT_FALSE(HeldOpen(audio));
+  EXPECT_FALSE(HeldOpen(dir.modelPath()));
 }
 
 }  // namespace
