@@ -266,6 +266,7 @@ TEST(ConvertTaskApi, ManyStartsAndTasksKeepMemoryFlat) {
   const struct {
     const char* name;
     std::function<void()> use;
+    int times = 2000;  // fewer where each opens files, slow under Wine
   } kRows[] = {
       {"a start on one task",
        [&task] {
@@ -281,13 +282,14 @@ TEST(ConvertTaskApi, ManyStartsAndTasksKeepMemoryFlat) {
          EXPECT_EQ(
              ParseText(ConvertTaskStart(task.get(), request.c_str()))["code"],
              0);
-       }},
+       },
+       300},
   };
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.name);
     for (int i = 0; i < 10; ++i) row.use();
     const std::ptrdiff_t before = LiveAllocations();
-    for (int i = 0; i < 2000; ++i) row.use();
+    for (int i = 0; i < row.times; ++i) row.use();
     EXPECT_EQ(LiveAllocations(), before);
   }
   EXPECT_FALSE(HeldOpen(audio));
