@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -81,8 +80,9 @@ constexpr double kProgressScale = 1e6;
 }  // namespace
 
 void CConversionTask::Publish(Snapshot snapshot) noexcept {
+  // Rounded down, as the status is, so that a share below 1 stays below.
   const auto millionths = static_cast<std::uint64_t>(
-      std::lround(std::clamp(snapshot.progress, 0.0, 1.0) * kProgressScale));
+      StepsIn(std::clamp(snapshot.progress, 0.0, 1.0), kProgressScale));
   snapshot_.store(static_cast<std::uint64_t>(snapshot.state) << 32 |
                   millionths);
 }

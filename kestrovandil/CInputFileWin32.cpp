@@ -19,8 +19,10 @@ HANDLE AsHandle(std::intptr_t handle) {
   return reinterpret_cast<HANDLE>(handle);
 }
 
+// ERROR_DIRECTORY is NTFS's answer for a path through a file (a.wav\x).
 bool IsNotFound(DWORD error) {
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+         error == ERROR_DIRECTORY;
 }
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }

@@ -1,5 +1,6 @@
 #include "kestrovandil/ResultText.h"
 
+#include <cmath>
 #include <ios>
 #include <memory>
 #include <sstream>
@@ -63,12 +64,20 @@ std::string StatusText(std::string_view state, double progress) {
   Json::Value status(Json::objectValue);
   status["code"] = CodeValue(ResultCode::kOk);
   status["state"] = Json::Value(state.data(), state.data() + state.size());
-  status["progress"] = progress;
+  status["progress"] = StepsIn(progress, 1e4) / 1e4;
   // A progress figure past four decimals is noise to whoever shows it.
   Json::StreamWriterBuilder builder = CompactWriter();
   builder["precision"] = 4;
   builder["precisionType"] = "decimal";
   return WriteText(builder, status);
+}
+
+double StepsIn(double share, double steps) {
+  // The product may round across a whole number either way, by one at most.
+  const double count = std::floor(share * steps);
+  if ((count + 1) / steps <= share) return count + 1;
+  if (count / steps > share) return count - 1;
+  return count;
 }
 
 }  // namespace kestrovandil

@@ -49,8 +49,13 @@ inline constexpr auto kInternalErrorStatusText =
 // empty "data".
 [[nodiscard]] std::string FailureText(const CStatus& failure);
 
-// A status text: code 0, the state's name and the progress rounded to four
-// decimals.
+// A status text: code 0, the state's name and the progress rounded down to
+// four decimals, so that 1.0 means that all of the data was read.
 [[nodiscard]] std::string StatusText(std::string_view state, double progress);
+
+// How many whole 1/steps parts the share holds: the largest count whose own
+// double is no more than the share. A share meant as 3/10000 is a double a
+// trifle below it and still holds three; a share below 1 never holds steps.
+[[nodiscard]] double StepsIn(double share, double steps);
 
 }  // namespace kestrovandil

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <future>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -78,10 +79,20 @@ class CDeepFile {
 // FIFO's writer. What it opened reads as it is, a read error at once; the
 // size is what the audio's progress is measured against. On Windows, which
 // tells a file's identity only through an open handle, the open confirms the
-// kind alone; paths past MAX_PATH open there as any other.
+// kind alone; paths past MAX_PATH open there as any other. An open that
+// fails for another reason than a missing file, such as a loop of links or a
+// file that another process holds without sharing, is a failure.
 TEST(CInputFile, OpensOnlyTheRegularFileItLookedAt) {
   const CTestDir dir;
-  enum class Swap { kNone, kRemove, kOtherFile, kDirectory, kFifo };
+  enum class Swap {
+    kNone,
+    kRemove,
+    kOtherFile,
+    kDirectory,
+    kFifo,
+    kLoop,
+    kLocked
+  };
   using Result = CInputFile::OpenResult;
 #if defined(_WIN32)
   const CDeepFile deep(dir.path());
@@ -99,11 +110,13 @@ TEST(CInputFile, OpensOnlyTheRegularFileItLookedAt) {
     {"deep", deep.path(), Swap::kNone, Result::kOpened, 12, "twelve bytes"},
     {"deep, unresolved", deep.Unresolved(), Swap::kNone, Result::kOpened, 12,
      "twelve bytes"},
+    {"locked", "", Swap::kLocked, Result::kFailed, 0, std::nullopt},
 #else
     // Regular and seemingly empty; its read at offset 0 fails with EIO.
     {"kernel", "/proc/self/mem", Swap::kNone, Result::kOpened, 0, std::nullopt},
     {"replaced", "", Swap::kOtherFile, Result::kFailed, 0, std::nullopt},
     {"fifo", "", Swap::kFifo, Result::kNotRegular, 0, std::nullopt},
+    {"loop", "", Swap::kLoop, Result::kFailed, 0, std::nullopt},
 #endif
     {"removed", "", Swap::kRemove, Result::kNotFound, 0, std::nullopt},
     {"directory", "", Swap::kDirectory, Result::kNotRegular, 0, std::nullopt},
@@ -114,7 +127,9 @@ TEST(CInputFile, OpensOnlyTheRegularFileItLookedAt) {
         row.path.empty() ? dir.Write(row.name, "twelve bytes") : row.path;
     const CInputFile::PathInfo seen = CInputFile::Look(path);
     ASSERT_EQ(seen.kind, CInputFile::PathInfo::Kind::kRegular);
-#if !defined(_WIN32)
+#if defined(_WIN32)
+    std::unique_ptr<void, decltype(&CloseHandle)> holder(nullptr, &CloseHandle);
+#else
     std::optional<CFifoWriter> fifo;
 #endif
     switch (row.swap) {
@@ -134,6 +149,17 @@ TEST(CInputFile, OpensOnlyTheRegularFileItLookedAt) {
 #if !defined(_WIN32)
         std::filesystem::remove(path);
         fifo.emplace(path);
+#endif
+        break;
+      case Swap::kLoop:
+        std::filesystem::remove(path);
+        std::filesystem::create_symlink(path, path);
+        break;
+      case Swap::kLocked:
+#if defined(_WIN32)
+        holder.reset(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+        ASSERT_NE(holder.get(), INVALID_HANDLE_VALUE);
 #endif
         break;
     }

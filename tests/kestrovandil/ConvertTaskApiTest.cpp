@@ -1,5 +1,6 @@
 #include "kestrovandil/ConvertTaskApi.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -314,17 +315,26 @@ TEST(ConvertTaskStatus, IgnoresTheQuery) {
   }
 }
 
-// Four decimals in fixed notation, whatever the share.
+// Four decimals in fixed notation, whatever the share, rounded down: only
+// all of the data is 1.0. The double for 3/10000 lies a trifle below it and
+// still shows it; one a trifle below 0.8343, ten thousand times which rounds
+// to 8343, does not.
 TEST(ConvertTaskStatus, RoundsProgressToFourDecimals) {
+  const double below = std::nextafter(0.8343, 0.0);
   const struct {
     const char* state;
     double progress;
     const char* text;
   } kRows[] = {
-      {"idle", 0.0, "0.0"},           {"converting", 1.0 / 3, "0.3333"},
-      {"failed", 2.0 / 3, "0.6667"},  {"converting", 1.0 / 64, "0.0156"},
-      {"converting", 0.00004, "0.0"}, {"converting", 0.99996, "1.0"},
+      {"idle", 0.0, "0.0"},
+      {"converting", 1.0 / 3, "0.3333"},
+      {"failed", 2.0 / 3, "0.6666"},
+      {"converting", 1.0 / 64, "0.0156"},
+      {"converting", 0.00004, "0.0"},
+      {"converting", 0.99996, "0.9999"},
       {"done", 1.0, "1.0"},
+      {"converting", 0.0003, "0.0003"},
+      {"converting", below, "0.8342"},
   };
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.progress);
@@ -362,7 +372,8 @@ class CFailingStream : public std::istream {
 };
 
 // A read that fails halfway through the data is a read error, streamed data
-// too, not the end of the data, and leaves the progress where it stopped.
+// too, not the end of the data, and leaves the progress where it stopped; so
+// is one that fails in a chunk header or in a chunk that is skipped.
 TEST(ConvertTaskStart, ReportsWhereAFailedReadStopped) {
   constexpr std::size_t kBlock = 65536;
   const std::string blocks(2 * kBlock, '\0');
@@ -370,21 +381,26 @@ TEST(ConvertTaskStart, ReportsWhereAFailedReadStopped) {
       Chunk("fmt ", FmtBody(kPcm, 1, 16000, 16)) + Chunk("data", blocks));
   // Streamed data's share is of what the size leaves after the headers.
   const std::string streamed = StreamedWavFile(4 * kBlock, blocks);
+  constexpr std::size_t kFmtEnd = 12 + 24;
   const struct {
     const char* name;
-    std::string bytes;
+    std::string served;  // the bytes before the failure
     std::uint64_t size;
+    double progress;
   } kRows[] = {
-      {"declared size", declared, 0},
-      {"streamed after a large chunk", streamed, streamed.size()},
+      {"declared size", declared.substr(0, declared.size() - kBlock), 0, 0.5},
+      {"streamed after a large chunk",
+       streamed.substr(0, streamed.size() - kBlock), streamed.size(), 0.5},
+      {"in a chunk header", declared.substr(0, kFmtEnd + 4), 0, 0.0},
+      {"in a skipped chunk", streamed.substr(0, kFmtEnd + 8 + 100),
+       streamed.size(), 0.0},
   };
   const CTestDir dir;
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.name);
     kestrovandil::CConversionTask task(
         [&row](const std::string&, kestrovandil::AudioInput& audio) {
-          audio.stream = std::make_unique<CFailingStream>(
-              row.bytes.substr(0, row.bytes.size() - kBlock));
+          audio.stream = std::make_unique<CFailingStream>(row.served);
           audio.size = row.size;
           return kestrovandil::CStatus();
         });
@@ -394,7 +410,7 @@ TEST(ConvertTaskStart, ReportsWhereAFailedReadStopped) {
     EXPECT_EQ(result["message"], "audio file cannot be read: a.wav");
     const Json::Value status = ParseText(task.Status());
     EXPECT_EQ(status["state"], "failed");
-    EXPECT_EQ(status["progress"], 0.5);
+    EXPECT_EQ(status["progress"], row.progress);
   }
 }
 

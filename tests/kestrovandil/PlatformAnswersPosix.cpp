@@ -1,3 +1,17 @@
+#include <filesystem>
+#include <string>
+#include <system_error>
+
 #include "PlatformAnswers.h"
 
 const char kQuotedAudioPathAnswer[] = "audio file not found: ";
+
+bool HeldOpen(const std::string& path) {
+  const std::filesystem::path file = std::filesystem::canonical(path);
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+    // One that another thread closes meanwhile is passed over.
+    std::error_code gone;
+    if (std::filesystem::read_symlink(fd.path(), gone) == file) return true;
+  }
+  return false;
+}

@@ -90,7 +90,7 @@ CTestDir::CTestDir() {
     path_ = std::filesystem::temp_directory_path() /
             ("kestrovandil-test-" + std::to_string(random()));
   } while (!std::filesystem::create_directory(path_));
-  modelPath_ = Write("model.bin", "model weights");
+  modelPath_ = Write("model.bin", "m");
 }
 
 CTestDir::~CTestDir() {

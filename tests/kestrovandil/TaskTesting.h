@@ -43,7 +43,8 @@ using TaskPtr = std::unique_ptr<ConvertTask, decltype(&ConvertTaskRelease)>;
     std::chrono::seconds deadline = std::chrono::seconds(60));
 
 // A fresh directory under the system's temporary directory, removed with
-// everything in it when the object goes. Holds a usable model file.
+// everything in it when the object goes. Holds a usable model file of one
+// byte.
 class CTestDir {
  public:
   CTestDir();

@@ -102,10 +102,12 @@ TEST(WavReader, DescribesValidFiles) {
     int channels;
     int bits;
     const char* format;
-    // Zeros after the bytes, and the bytes after them; a file with a hole
-    // comes through a CHoleStream rather than from the disk.
+    // Zeros after the bytes, and the bytes after them; a file with a hole,
+    // or of a size not known, comes through a CHoleStream rather than from
+    // the disk.
     std::uint64_t hole = 0;
     std::string afterHole = "";
+    bool sizeKnown = true;
   } kRows[] = {
       {"16-bit pcm", WavFile(kPcm, 1, 16000, 16, 8000), 0.5, 16000, 1, 16,
        "pcm"},
@@ -178,6 +180,10 @@ TEST(WavReader, DescribesValidFiles) {
            Chunk("fmt ", FmtBody(kPcm, 2, 16000, 16)) +
            RawChunk("data", 0x7FFFF000, ""),
        33554.368, 16000, 2, 16, "pcm", 0x7FFFF000, Chunk("LIST", "INFO")},
+      {"streamed data from a stream of unknown size",
+       "RIFF" + Le32(0xFFFFFFFF) + "WAVE" + fmt16 +
+           RawChunk("data", 0xFFFFFFFF, std::string(200000, '\0')),
+       6.25, 16000, 1, 16, "pcm", 0, "", false},
   };
   const CTestDir dir;
   for (const auto& row : kRows) {
@@ -189,12 +195,15 @@ TEST(WavReader, DescribesValidFiles) {
         [&row](const std::string&, kestrovandil::AudioInput& input) {
           input.stream =
               std::make_unique<CHoleStream>(row.bytes, row.hole, row.afterHole);
-          input.size = row.bytes.size() + row.hole + row.afterHole.size();
+          input.size = row.sizeKnown
+                           ? row.bytes.size() + row.hole + row.afterHole.size()
+                           : 0;
           return kestrovandil::CStatus();
         });
+    const bool viaStream = row.hole > 0 || !row.sizeKnown;
     const Json::Value result =
-        ParseText(row.hole > 0 ? holed.Start(request.c_str())
-                               : ConvertTaskStart(task.get(), request.c_str()));
+        ParseText(viaStream ? holed.Start(request.c_str())
+                            : ConvertTaskStart(task.get(), request.c_str()));
     EXPECT_EQ(result["code"], 0);
     EXPECT_EQ(result["message"], "conversion finished");
     EXPECT_EQ(result["data"], "");
@@ -204,7 +213,7 @@ TEST(WavReader, DescribesValidFiles) {
     EXPECT_EQ(result["bits_per_sample"], row.bits);
     EXPECT_EQ(result["format"], row.format);
     const Json::Value status = ParseText(
-        row.hole > 0 ? holed.Status() : ConvertTaskStatus(task.get(), ""));
+        viaStream ? holed.Status() : ConvertTaskStatus(task.get(), ""));
     EXPECT_EQ(status["state"], "done");
     EXPECT_EQ(status["progress"], 1.0);
   }
@@ -260,6 +269,10 @@ TEST(WavReader, RejectsBrokenAndHostileFiles) {
       // A true RIFF size: the chunk is empty, and the LIST chunk no samples.
       {RiffWave(fmt16 + Chunk("data", "") + Chunk("LIST", "INFO")),
        "data chunk holds no samples"},
+      // Counted from after its own 8 bytes, the RIFF size ends 8 bytes after
+      // the data chunk's header, not at it.
+      {RiffWave(fmt16 + Chunk("data", "") + Chunk("LIST", "")),
+       "data chunk holds no samples"},
       {RiffWave(fmt16 + Chunk("data", "abc")),
        "data size 3 is not a multiple of the block align 2"},
       {RiffWave(Chunk("fmt ", FmtBody(kPcm, 1, 8000, 8)) +
@@ -278,6 +291,11 @@ TEST(WavReader, RejectsBrokenAndHostileFiles) {
        "data chunk holds no samples"},
       {RiffWave(fmt16 + RawChunk("data", 200, std::string(101, '\0'))),
        "data chunk is truncated: 200 bytes declared, 101 present", 0.505},
+      // All but a byte: progress rounded to nearest would say 1.0.
+      {RiffWave(Chunk("fmt ", FmtBody(kPcm, 1, 8000, 8)) +
+                RawChunk("data", 2000000, std::string(1999999, '\0'))),
+       "data chunk is truncated: 2000000 bytes declared, 1999999 present",
+       0.9999},
       // A reader adding sizes in 32 bits would wrap round to the fmt chunk
       // and accept the file.
       {RiffWave(RawChunk("junk", 0xFFFFFFFF, "") + fmt16 + data),
