@@ -71,7 +71,7 @@ class CRequestHandler {
   }
   bool binary(Json::binary_t&) { return Value(false); }  // not in JSON text
   bool string(Json::string_t& text) {
-    if (depth_ == 1 && pending_ != nullptr) *pending_->text = std::move(text);
+    if (pending_ != nullptr) *pending_->text = std::move(text);
     return Value(true);
   }
   bool start_object(std::size_t) {
@@ -94,6 +94,7 @@ class CRequestHandler {
   }
   bool parse_error(std::size_t, const std::string&,
                    const nlohmann::detail::exception& error) {
+    // Whatever follows the root value is trailing text, a string too.
     const Place place =
         rootDone_ ? Place::kNone : WhereStringEncodesNothing(error.what());
     if (error.id == 406) {
