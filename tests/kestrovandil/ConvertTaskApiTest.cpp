@@ -65,7 +65,7 @@ std::string CommentedNesting() {
 TEST(ConvertTaskStart, RejectsBadRequests) {
   const std::string deep = std::string(5000, '[') + std::string(5000, ']');
   const std::string tooDeep = NestedRequest(65);
-  // The quote in the comment would hide the brackets after it from a count.
+  // Refused at the comment, before the brackets after it are met.
   const std::string quoteInComment = "[0/*\"*/," + std::string(1001, '[');
   const std::string commentedNesting = CommentedNesting();
   const std::string tooDeepThenComment = std::string(65, '[') + "/";
