@@ -9,8 +9,11 @@ set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# The Windows builds of jsoncpp and GoogleTest come from the preset's prefix.
+# The Windows builds of jsoncpp and GoogleTest, and nlohmann::json's headers,
+# come from the preset's prefix, never from Linux's own packages, which
+# would bring Linux's /usr/include along.
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
+set(CMAKE_IGNORE_PREFIX_PATH /usr /usr/local)
 
 # The C++ runtime, libgcc and winpthread linked into every module, so the
 # program, Kestrovandil.node and the tests run wherever they are copied with

@@ -5,6 +5,11 @@
 // the message as a string. Refused requests, and requests whose audio path
 // names nothing, also go through the C interface, where nothing touches a
 // file that exists.
+//
+// nlohmann::json's own DOM parse is the oracle: what the parser accepts it
+// reads as an object with the same four strings, and what the parser refuses
+// for its text it refuses too. Only the limits, size, depth and a name
+// repeated at the root, may refuse what it reads.
 
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +20,7 @@
 #include <system_error>
 
 #include <json/value.h>
+#include <nlohmann/json.hpp>
 
 #include "driver/ConvertTask.h"
 #include "fuzz/FuzzSupport.h"
@@ -53,6 +59,55 @@ void CheckStart(const std::string& request,
   ConvertTaskRelease(task);
 }
 
+// The parse of the text up to its first NUL; null when it is no JSON.
+std::optional<nlohmann::json> ReadAsJson(const std::string& request) {
+  nlohmann::json value = nlohmann::json::parse(request.c_str(), nullptr,
+                                               /*allow_exceptions=*/false);
+  if (value.is_discarded()) return std::nullopt;
+  return value;
+}
+
+// What the oracle must say of a refusal: a member refused for what its
+// object holds, an object refused as none, a text refused as no JSON only
+// when it reads none; the limits may refuse anything.
+void CheckRefusal(std::string_view message,
+                  const std::optional<nlohmann::json>& json) {
+  const std::string_view reason = message.substr(message.find(": ") + 2);
+  for (const char* key : {"file_path", "model_path", "lang", "prompt"}) {
+    const std::string quoted = std::string("\"") + key + "\" ";
+    if (!reason.starts_with(quoted)) continue;
+    const std::string_view fault = reason.substr(quoted.size());
+    if (fault == "is not valid UTF-8" || fault == "appears more than once") {
+      break;
+    }
+    fuzz::Check(json && json->is_object(), "a member refused in no object");
+    const auto member = json->find(key);
+    const bool present = member != json->end();
+    const bool isString = present && member->is_string();
+    fuzz::Check(fault == "is missing" ? !present
+                : fault == "is not a string"
+                    ? present && !isString
+                    : fault == "contains a NUL character" && isString &&
+                          member->get_ref<const std::string&>().find('\0') !=
+                              std::string::npos,
+                "a member refused for what it is not");
+    return;
+  }
+  if (reason == "not a JSON object") {
+    fuzz::Check(json && !json->is_object(), "an object refused as none");
+  } else if (reason == "not a JSON text" ||
+             reason == "a number is beyond a double's range" ||
+             reason.ends_with(" is not valid UTF-8")) {
+    fuzz::Check(!json, "JSON refused as no JSON");
+  } else {
+    fuzz::Check(reason == "no request text" ||
+                    reason.starts_with("longer than ") ||
+                    reason.starts_with("nested deeper than ") ||
+                    reason.ends_with(" appears more than once"),
+                "a refusal of no known kind");
+  }
+}
+
 bool NamesNothing(const std::string& utf8Path) {
   std::error_code error;
   const std::filesystem::path path(
@@ -80,9 +135,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                 "a refusal that does not say \"bad request: \"");
     fuzz::CheckResultText(kestrovandil::FailureText(parsed),
                           Code(ResultCode::kBadRequest), parsed.message());
+    CheckRefusal(parsed.message(), ReadAsJson(request));
     CheckStart(request, parsed);
     return 0;
   }
+
+  const std::optional<nlohmann::json> json = ReadAsJson(request);
+  fuzz::Check(json && json->is_object(), "accepted what is no JSON object");
+  fuzz::Check(json->at("file_path") == fields.filePath &&
+                  json->at("model_path") == fields.modelPath &&
+                  json->at("lang") == fields.lang &&
+                  json->at("prompt") == fields.prompt,
+              "the members read are not the oracle's");
 
   CheckText(fields.filePath, "file_path");
   CheckText(fields.modelPath, "model_path");

@@ -271,6 +271,31 @@ CONVERSION_REQUEST = {
     "lead-past-f4": request(lang='"\xf5"').replace(
         "\xf5".encode(), b"\xf5\x80\x80\x80"),
     "sibling-brackets": request(extra=',"x":[' + ",".join(["[]"] * 1000) + "]"),
+    # Number forms and raw control characters that the grammar refuses.
+    "number-plus": request(extra=',"x":+1'),
+    "number-leading-zero": request(extra=',"x":[01,-01]'),
+    "number-minus-alone": request(extra=',"x":-'),
+    "number-dot-no-digits": request(extra=',"x":[1.,1.e5]'),
+    "number-dot-first": request(extra=',"x":-.5'),
+    "raw-tab-in-path": request(file_path='"/nonexistent/a\tb"'),
+    "raw-controls-ignored": request(extra=',"x":"\x01\x1f\n"'),
+    "unknown-escape": request(prompt='"\\x"'),
+    "bad-literal": request(extra=',"x":tru'),
+    # Limits: the first met is told, before or after a fault of the text.
+    "depth-then-comment": b"[" * 65 + b"/",
+    "number-range-then-plus": b"[1e400,+1]",
+    # Strings that encode no characters, and bad strings where none may be.
+    "bad-utf8-ignored": request(extra=',"x":"\xe0\x80"').replace(
+        "\xe0\x80".encode(), b"\xe0\x80"),
+    "bad-utf8-key": request(extra=',"\xc3":0').replace(
+        "\xc3".encode(), b"\xc3"),
+    "bad-string-after-value": b'{"file_path":"a" "\xff"}',
+    "bad-string-after-root": request() + b' "\xff"',
+    "bad-string-before-colon": b'{"file_path" "\xff"}',
+    # Repeated names: refused at the root, JSON below it.
+    "repeated-root-name": request(extra=',"x":1,"x":2'),
+    "repeated-names-nested": request(extra=',"x":{"a":1,"a":[{"b":0,"b":1}]}'),
+    "byte-order-mark": b"\xef\xbb\xbf" + request(),
 }
 
 # --- wav_reader_fuzz: RIFF/WAVE files, byte by byte ------------------------

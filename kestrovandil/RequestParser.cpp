@@ -1,206 +1,162 @@
 #include "kestrovandil/RequestParser.h"
 
 #include <array>
-#include <charconv>
 #include <cstddef>
 #include <cstring>
-#include <memory>
+#include <functional>
+#include <set>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <utility>
 
-#include <json/reader.h>
-#include <json/value.h>
+#include <nlohmann/json.hpp>
 
 namespace kestrovandil {
 namespace {
 
-// A decoder that replaced bad bytes would hand the file system another path
-// than the one asked for, and echoing them would spoil the result text.
-bool IsValidUtf8(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = 1;
-    unsigned char low = 0x80;  // bounds of the second byte
-    unsigned char high = 0xBF;
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    }
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      if (lead == 0xE0) low = 0xA0;   // overlong
-      if (lead == 0xED) high = 0x9F;  // surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      if (lead == 0xF0) low = 0x90;   // overlong
-      if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
-    } else {
-      return false;
-    }
-    if (text.size() - i < length) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) {
-        return false;
-      }
-    }
-    i += length;
-  }
-  return true;
-}
+using Json = nlohmann::json;
 
 CStatus BadRequest(std::string reason) {
   return {ResultCode::kBadRequest, "bad request: " + std::move(reason)};
 }
 
-constexpr unsigned kNoEscape = 0x10000;
+std::string Quoted(const std::string& name) { return Json(name).dump(); }
 
-// The UTF-16 unit of the \uXXXX escape at text[at], or kNoEscape when there
-// is none there.
-unsigned EscapedUnit(std::string_view text, std::size_t at) {
-  if (at > text.size() || text.size() - at < 6 || text[at] != '\\' ||
-      text[at + 1] != 'u') {
-    return kNoEscape;
+// The reader tells a string that encodes no characters from other faults
+// only in its message, "... while parsing CONTEXT - REASON; last read:
+// 'TOKEN'...", where nothing before TOKEN comes from the request.
+enum class Place { kNone, kValue, kName };
+
+Place WhereStringEncodesNothing(std::string_view what) {
+  constexpr std::array<std::string_view, 3> kReasons = {
+      "invalid string: ill-formed UTF-8 byte",
+      "invalid string: surrogate U+D800..U+DBFF must be followed by "
+      "U+DC00..U+DFFF",
+      "invalid string: surrogate U+DC00..U+DFFF must follow U+D800..U+DBFF"};
+  const std::string_view head = what.substr(0, what.find("; last read: '"));
+  for (const std::string_view reason : kReasons) {
+    if (!head.ends_with(reason)) continue;
+    const std::string_view context =
+        head.substr(0, head.size() - reason.size());
+    // Elsewhere the string stands where no string may, which comes first.
+    if (context.ends_with(" value - ")) return Place::kValue;
+    if (context.ends_with(" object key - ")) return Place::kName;
   }
-  unsigned unit = 0;
-  const char* digits = text.data() + at + 2;
-  const auto [end, error] = std::from_chars(digits, digits + 4, unit, 16);
-  return error == std::errc() && end == digits + 4 ? unit : kNoEscape;
+  return Place::kNone;
 }
 
-bool IsHighSurrogate(unsigned unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(unsigned unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+struct Member {
+  const char* name;
+  std::string* text;
+  bool present = false;
+  bool isString = false;
+};
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+// Takes the reader's events: keeps the four members of the root object,
+// counts the depth, and stops at the first fault, which it words.
+class CRequestHandler {
+ public:
+  explicit CRequestHandler(StartRequest& request)
+      : members_{{{"file_path", &request.filePath},
+                  {"model_path", &request.modelPath},
+                  {"lang", &request.lang},
+                  {"prompt", &request.prompt}}} {}
 
-// The length of the JSON number at the front of text, 0 when there is none,
-// or when more of what a number is made of follows it (the parser's fault to
-// find then).
-std::size_t NumberLength(std::string_view text) {
-  std::size_t i = 0;
-  const auto digits = [&text, &i] {
-    const std::size_t from = i;
-    while (i < text.size() && IsDigit(text[i])) ++i;
-    return i > from;
-  };
-  const auto next = [&text, &i](std::string_view set) {
-    return i < text.size() && set.find(text[i]) != std::string_view::npos;
-  };
-  if (next("-")) ++i;
-  if (next("0")) {
-    ++i;
-  } else if (!digits()) {
-    return 0;
+  bool null() { return Value(false); }
+  bool boolean(bool) { return Value(false); }
+  bool number_integer(Json::number_integer_t) { return Value(false); }
+  bool number_unsigned(Json::number_unsigned_t) { return Value(false); }
+  bool number_float(Json::number_float_t, const Json::string_t&) {
+    return Value(false);
   }
-  if (next(".")) {
-    ++i;
-    if (!digits()) return 0;
+  bool binary(Json::binary_t&) { return Value(false); }  // not in JSON text
+  bool string(Json::string_t& text) {
+    if (pending_ != nullptr) *pending_->text = std::move(text);
+    return Value(true);
   }
-  if (next("eE")) {
-    ++i;
-    if (next("+-")) ++i;
-    if (!digits()) return 0;
+  bool start_object(std::size_t) {
+    if (depth_ == 0) rootIsObject_ = true;
+    return Open();
   }
-  return next("0123456789+-.eE") ? 0 : i;
-}
-
-// One pass over the text, without parsing, before the parser sees it.
-//
-// Brackets outside strings are counted because the parser recurses once per
-// level and reports its own limit by an exception that a failed allocation
-// would raise as well; and a '/' is refused because the parser skips
-// comments between values even in strict mode, which would hide brackets
-// from the count. With comments gone, the parser nests no deeper than the
-// count. The first fault in the text is the one told, as a parser reading
-// from the front would meet it.
-//
-// Two things that are JSON yet that the parser refuses or misreads are
-// rewritten in a copy, which the parser reads instead: a number beyond a
-// double's range, which the parser calls "not a number", becomes 0, as no
-// member that is read may be a number; and a high surrogate escape without a
-// low one after it, which the parser either refuses or pairs with whatever
-// escape follows, becomes the three bytes its code point would take, as the
-// parser already writes a lone low one, so that in a member that is read either
-// gives "is not valid UTF-8" and elsewhere both are ignored alike.
-CStatus ScanRequest(std::string_view text, std::string& rewritten,
-                    bool& changed) {
-  std::size_t copied = 0;  // of the text, into rewritten
-  const auto rewrite = [&](std::size_t at, std::size_t length,
-                           std::string_view with) {
-    if (!changed) rewritten.reserve(text.size());
-    changed = true;
-    rewritten.append(text.substr(copied, at - copied)).append(with);
-    copied = at + length;
-  };
-  int depth = 0;
-  bool inString = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (inString) {
-      if (c == '"') {
-        inString = false;
-      } else if (c == '\\') {
-        const unsigned unit = EscapedUnit(text, i);
-        if (IsHighSurrogate(unit)) {
-          if (IsLowSurrogate(EscapedUnit(text, i + 6))) {
-            i += 11;
-            continue;
-          }
-          const std::array<char, 3> bytes = {
-              static_cast<char>(0xED),
-              static_cast<char>(0x80 | (unit >> 6 & 0x3F)),
-              static_cast<char>(0x80 | (unit & 0x3F))};
-          rewrite(i, 6, std::string_view(bytes.data(), bytes.size()));
-          i += 5;
-          continue;
-        }
-        ++i;  // the escaped character, a quote or backslash among them
-      }
-    } else if (c == '"') {
-      inString = true;
-    } else if (c == '/') {
-      return BadRequest("not a JSON text");
-    } else if (c == '[' || c == '{') {
-      if (++depth > kMaxRequestNesting) {
-        return BadRequest("nested deeper than " +
-                          std::to_string(kMaxRequestNesting) + " levels");
-      }
-    } else if (c == ']' || c == '}') {
-      --depth;
-    } else if (c == '-' || IsDigit(c)) {
-      const std::size_t length = NumberLength(text.substr(i));
-      double value = 0;
-      if (length > 0 &&
-          std::from_chars(text.data() + i, text.data() + i + length, value)
-                  .ec == std::errc::result_out_of_range) {
-        rewrite(i, length, "0");
-      }
-      if (length > 0) i += length - 1;
+  bool start_array(std::size_t) { return Open(); }
+  bool end_object() { return Close(); }
+  bool end_array() { return Close(); }
+  bool key(Json::string_t& name) {
+    if (depth_ != 1) return true;
+    if (!names_.insert(name).second) {
+      fault_ = BadRequest(Quoted(name) + " appears more than once");
+      return false;
     }
+    for (Member& member : members_) {
+      if (name == member.name) pending_ = &member;
+    }
+    return true;
   }
-  if (changed) rewritten.append(text.substr(copied));
-  return {};
-}
+  bool parse_error(std::size_t, const std::string&,
+                   const nlohmann::detail::exception& error) {
+    // Whatever follows the root value is trailing text, a string too.
+    const Place place =
+        rootDone_ ? Place::kNone : WhereStringEncodesNothing(error.what());
+    if (error.id == 406) {
+      fault_ = BadRequest("a number is beyond a double's range");
+    } else if (place == Place::kValue && pending_ != nullptr) {
+      fault_ = BadRequest(Quoted(pending_->name) + " is not valid UTF-8");
+    } else if (place != Place::kNone) {
+      fault_ = BadRequest("a string is not valid UTF-8");
+    } else {
+      fault_ = BadRequest("not a JSON text");
+    }
+    return false;  // the reader stops whatever this returns
+  }
 
-// Takes the member's text, or says why it cannot be used.
-CStatus ReadTextMember(const Json::Value& root, const char* key,
-                       std::string& text) {
-  const Json::Value* member = root.find(key, key + std::strlen(key));
-  const std::string quoted = std::string("\"") + key + "\"";
-  if (member == nullptr) return BadRequest(quoted + " is missing");
-  if (!member->isString()) return BadRequest(quoted + " is not a string");
-  text = member->asString();
-  if (text.find('\0') != std::string::npos) {
-    return BadRequest(quoted + " contains a NUL character");
+  // What the parse found, once it has run.
+  CStatus Outcome() {
+    if (!fault_.ok()) return std::move(fault_);
+    if (!rootIsObject_) return BadRequest("not a JSON object");
+    for (const Member& member : members_) {
+      const char* fault = !member.present    ? " is missing"
+                          : !member.isString ? " is not a string"
+                          : member.text->find('\0') != std::string::npos
+                              ? " contains a NUL character"
+                              : nullptr;
+      if (fault != nullptr) return BadRequest(Quoted(member.name) + fault);
+    }
+    return {};
   }
-  if (!IsValidUtf8(text)) return BadRequest(quoted + " is not valid UTF-8");
-  return {};
-}
+
+ private:
+  // The value of the member that the last key named, or the start of it.
+  void Take(bool isString) {
+    if (pending_ == nullptr) return;
+    pending_->present = true;
+    pending_->isString = isString;
+    pending_ = nullptr;
+  }
+  bool Value(bool isString) {
+    Take(isString);
+    if (depth_ == 0) rootDone_ = true;
+    return true;
+  }
+  bool Open() {
+    Take(false);
+    if (++depth_ <= kMaxRequestNesting) return true;
+    fault_ = BadRequest("nested deeper than " +
+                        std::to_string(kMaxRequestNesting) + " levels");
+    return false;
+  }
+  bool Close() {
+    rootDone_ = --depth_ == 0;
+    return true;
+  }
+
+  std::array<Member, 4> members_;
+  Member* pending_ = nullptr;  // named by the last key, its value not yet read
+  std::set<std::string, std::less<>> names_;  // of the root object
+  int depth_ = 0;
+  bool rootIsObject_ = false;
+  bool rootDone_ = false;
+  CStatus fault_;
+};
 
 }  // namespace
 
@@ -208,46 +164,19 @@ CStatus ParseRequest(const char* text, StartRequest& request) {
   if (text == nullptr) return BadRequest("no request text");
   // strnlen reads no further than one byte past the limit, however long a
   // text is handed in, and nothing is copied.
-  const std::string_view whole(text, strnlen(text, kMaxRequestBytes + 1));
-  if (whole.size() > kMaxRequestBytes) {
+  const std::size_t size = strnlen(text, kMaxRequestBytes + 1);
+  if (size > kMaxRequestBytes) {
     return BadRequest("longer than " + std::to_string(kMaxRequestBytes) +
                       " bytes");
   }
-  std::string rewritten;
-  bool changed = false;
-  if (CStatus status = ScanRequest(whole, rewritten, changed); !status.ok()) {
-    return status;
-  }
-  const std::string_view json = changed ? rewritten : whole;
-  Json::CharReaderBuilder builder;
-  Json::CharReaderBuilder::strictMode(&builder.settings_);
-  // Any JSON value parses, so that a lone array or number is reported as
-  // "not a JSON object" rather than as broken text.
-  builder["strictRoot"] = false;
-  const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  Json::Value root;
-  std::string errors;
-  // Bad text makes parse return false. What it throws, jsoncpp's
-  // RuntimeError for a failed allocation included, is not the caller's
-  // fault and passes on.
-  if (!reader->parse(json.data(), json.data() + json.size(), &root, &errors)) {
-    return BadRequest("not a JSON text");
-  }
-  if (!root.isObject()) return BadRequest("not a JSON object");
   StartRequest parsed;
-  const std::array<std::pair<const char*, std::string*>, 4> members = {{
-      {"file_path", &parsed.filePath},
-      {"model_path", &parsed.modelPath},
-      {"lang", &parsed.lang},
-      {"prompt", &parsed.prompt},
-  }};
-  for (const auto& [key, target] : members) {
-    if (CStatus status = ReadTextMember(root, key, *target); !status.ok()) {
-      return status;
-    }
-  }
-  request = std::move(parsed);
-  return {};
+  CRequestHandler handler(parsed);
+  // What the reader throws, a failed allocation above all, is not the
+  // caller's fault and passes on.
+  Json::sax_parse(text, text + size, &handler);
+  CStatus outcome = handler.Outcome();
+  if (outcome.ok()) request = std::move(parsed);
+  return outcome;
 }
 
 }  // namespace kestrovandil

@@ -2,7 +2,8 @@
 # Builds what the Windows build links and Debian ships no Windows build of,
 # once per build tree, into PREFIX: jsoncpp from Debian's own source package
 # (the version the Linux build links) and GoogleTest from /usr/src/googletest,
-# both with the project's MinGW-w64 toolchain file.
+# both with the project's MinGW-w64 toolchain file; and nlohmann::json, which
+# is header-only, as Debian's own headers and CMake files.
 #
 # The source package comes through an apt configuration of our own under
 # WORK: a deb-src line for the Debian mirror that this machine's apt sources
@@ -86,4 +87,7 @@ configure_and_install "$work/src/jsoncpp" "$work/jsoncpp-build" \
   -DBUILD_STATIC_LIBS=ON -DBUILD_OBJECT_LIBS=OFF
 configure_and_install /usr/src/googletest "$work/googletest-build" \
   -Dgtest_disable_pthreads=OFF
+mkdir -p "$prefix/include" "$prefix/share/cmake"
+cp -R /usr/include/nlohmann "$prefix/include/"
+cp -R /usr/share/cmake/nlohmann_json "$prefix/share/cmake/"
 touch "$prefix/.complete"

@@ -5,7 +5,8 @@
 # caller is not root), so the build that follows stays the caller's.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ make libjsoncpp-dev libicu-dev "$@")
+packages=(cmake ninja-build g++ make libjsoncpp-dev libicu-dev nlohmann-json3-dev
+  "$@")
 
 if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
   echo "install-deps: no dpkg-query or apt-get here, so nothing is checked or" \

@@ -66,16 +66,18 @@ std::string CommentedNesting() {
 TEST(ConvertTaskStart, RejectsBadRequests) {
   const std::string deep = std::string(5000, '[') + std::string(5000, ']');
   const std::string tooDeep = NestedRequest(65);
-  // The quote in the comment would hide the brackets after it from a count.
+  // Refused at the comment, before the brackets after it are met.
   const std::string quoteInComment = "[0/*\"*/," + std::string(1001, '[');
   const std::string commentedNesting = CommentedNesting();
+  const std::string tooDeepThenComment = std::string(65, '[') + "/";
   const std::string overLimit = RequestOfSize(1024 * 1024 + 1);
   const char kNulInPath[] =
       R"({"file_path":"a.wav\u0000b","model_path":"m","lang":"zh","prompt":""})";
-  const struct {
+  struct Row {
     const char* request;
     const char* message;
-  } kRows[] = {
+  };
+  std::vector<Row> rows = {
       {nullptr, "no request text"},
       {"", "not a JSON text"},
       {"file_path=a.wav", "not a JSON text"},
@@ -83,7 +85,7 @@ TEST(ConvertTaskStart, RejectsBadRequests) {
       {R"({"file_path":"a","model_path":"m","lang":"zh","prompt":""} x)",
        "not a JSON text"},
       {R"({"file_path":"a","file_path":"b","model_path":"m","lang":"zh","prompt":""})",
-       "not a JSON text"},
+       R"("file_path" appears more than once)"},
       {deep.c_str(), "nested deeper than 64 levels"},
       {tooDeep.c_str(), "nested deeper than 64 levels"},
       {quoteInComment.c_str(), "not a JSON text"},
@@ -154,9 +156,32 @@ TEST(ConvertTaskStart, RejectsBadRequests) {
       {R"({"file_path":"a","model_path":"m","lang":"zh","prompt":"\ud800\u0041"})",
        R"("prompt" is not valid UTF-8)"},
       {R"({"file_path":1e400,"model_path":"m","lang":"zh","prompt":""})",
-       R"("file_path" is not a string)"},
+       "a number is beyond a double's range"},
+      {"{\"file_path\":\"no\tfile.wav\",\"model_path\":\"m\",\"lang\":\"zh\","
+       "\"prompt\":\"\"}",
+       "not a JSON text"},
+      // A bad string where no string may stand is told as what it is not.
+      {"{\"file_path\" \"\xFF\"}", "not a JSON text"},
+      {"{\"file_path\":\"a\" \"\xFF\"}", "not a JSON text"},
+      {"{} \"\xFF\"", "not a JSON text"},
+      {"{\"file_path\":[\"\xFF\"]}", "a string is not valid UTF-8"},
+      {"{\"\xC3\":0}", "a string is not valid UTF-8"},
+      {"[1e400,+1]", "a number is beyond a double's range"},
   };
-  for (const auto& row : kRows) {
+  // Text that the grammar refuses, where nothing reads it and as a whole.
+  std::vector<std::string> notJson;
+  for (const char* value :
+       {"+1", "01", "-01", "-", "1.", "-.5", "1.e5", "2.e+3", "0.e1", "\"\t\"",
+        "\"\n\"", "\"\x01\"", "\"\x1F\""}) {
+    notJson.push_back(WithMember(std::string(R"("x":)") + value));
+    notJson.push_back(std::string("[") + value + "]");
+  }
+  const std::string repeated = WithMember(R"("x":1,"x":[])");
+  for (const std::string& text : notJson)
+    rows.push_back({text.c_str(), "not a JSON text"});
+  rows.push_back({repeated.c_str(), R"("x" appears more than once)"});
+  rows.push_back({tooDeepThenComment.c_str(), "nested deeper than 64 levels"});
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.request ? std::string(row.request).substr(0, 80) : "null");
     const TaskPtr task = MakeTask();
     const Json::Value result =
@@ -214,14 +239,17 @@ TEST(ConvertTaskStart, ReportsUnusableInputFiles) {
       // An escaped backslash before "ud800" is no escape.
       {R"({"file_path":"m\\ud800","model_path":"m","lang":"zh","prompt":""})",
        2, "audio file not found: m\\ud800"},
-      // Whatever JSON the members that are not read hold: numbers beyond a
-      // double's range, lone surrogates, in keys too, and many siblings that
-      // nest no deeper than three levels.
-      {WithMember(R"("x":1e400)"), 2, "audio file not found: missing.wav"},
-      {WithMember(R"("x":[-1e400,1E+400,1e-400,)" + std::string(400, '9') +
-                  "]"),
-       2, "audio file not found: missing.wav"},
-      {WithMember(R"("x":"\ud800","\udc00\ud800\u0041":0)"), 2,
+      // Whatever JSON the members that are not read hold: numbers that a
+      // double holds, names repeated below the root, and many siblings that
+      // nest no deeper than three levels; but not what no double holds nor
+      // a string that encodes no characters.
+      {WithMember(R"("x":1e400)"), 1,
+       "bad request: a number is beyond a double's range"},
+      {WithMember(R"("x":[-1e-400,1E+308,)" + std::string(300, '9') + "]"), 2,
+       "audio file not found: missing.wav"},
+      {WithMember(R"("x":"\ud800","\udc00\ud800\u0041":0)"), 1,
+       "bad request: a string is not valid UTF-8"},
+      {WithMember(R"("x":{"a":1,"a":{"b":[],"b":{}}})"), 2,
        "audio file not found: missing.wav"},
       {siblings, 2, "audio file not found: missing.wav"},
       {RequestText(audio, missing), 4, "model file not found: " + missing},
@@ -446,14 +474,17 @@ TEST(ConvertTaskStart, ResultLivesUntilTheNextStart) {
 #if !defined(_WIN32)
 
 // A caller's thread may have a small stack. The deepest request that is
-// parsed fits in 64 KiB, and one that skipped comments would let the parser
-// nest 1 050 levels deep is refused before the parser recurses at all.
+// read, and brackets as deep as the size limit allows, fit in 64 KiB: the
+// reader does not recurse.
 TEST(ConvertTaskStart, ParsesOnASmallStack) {
   struct Run {
     std::string request;
-    int code;
+    const char* message;
     std::string result;
-  } runs[] = {{NestedRequest(64), 2, {}}, {CommentedNesting(), 1, {}}};
+  } runs[] = {{NestedRequest(64), "audio file not found: missing.wav", {}},
+              {std::string(1024 * 1024, '['),
+               "bad request: nested deeper than 64 levels",
+               {}}};
   for (Run& run : runs) {
     SCOPED_TRACE(run.request.substr(0, 80));
     pthread_attr_t attributes;
@@ -473,7 +504,7 @@ TEST(ConvertTaskStart, ParsesOnASmallStack) {
     pthread_attr_destroy(&attributes);
     ASSERT_EQ(created, 0);
     ASSERT_EQ(pthread_join(thread, nullptr), 0);
-    EXPECT_EQ(ParseText(run.result.c_str())["code"], run.code);
+    EXPECT_EQ(ParseText(run.result.c_str())["message"], run.message);
   }
 }
 
