@@ -157,8 +157,9 @@ TEST(CInputFile, OpensOnlyTheRegularFileItLookedAt) {
         break;
       case Swap::kLocked:
 #if defined(_WIN32)
-        holder.reset(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr,
-                                 OPEN_EXISTING, 0, nullptr));
+        holder.reset(CreateFileW(std::filesystem::path(path).c_str(),
+                                 GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                 nullptr));
         ASSERT_NE(holder.get(), INVALID_HANDLE_VALUE);
 #endif
         break;

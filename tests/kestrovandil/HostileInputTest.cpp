@@ -251,6 +251,7 @@ TEST(ConvertTaskStart, ReportsAFailedAllocationAsInternalError) {
   // And a status call that runs out of memory is one too.
   FailNthAllocation(1);
   const std::string status = ConvertTaskStatus(task.get(), "");
+  CancelAllocationFailure();
   EXPECT_TRUE(AllocationFailureHappened());
   EXPECT_EQ(status, R"({"code":7,"message":"internal error"})");
 }
