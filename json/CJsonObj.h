@@ -41,9 +41,9 @@ class CJsonObj {
   CJsonObj& operator=(CJsonObj&& other) noexcept(
       std::is_nothrow_move_constructible_v<Members>);
   // Frees the tree without recursing beyond kRecursiveDepth nested
-  // objects: a deeper one is taken apart from a heap stack. Should memory run
-  // out for that stack, the object it could not hold is freed in place, one
-  // level of recursion deeper.
+  // objects: a deeper one is taken apart from a heap stack and, should
+  // memory run out for it, from a pool that needs none, so a tree of any
+  // depth is freed even when no memory is left.
   ~CJsonObj();
 
   // Item access for each pair in list order, then assignment of its value: a

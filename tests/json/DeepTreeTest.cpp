@@ -1,8 +1,10 @@
 // Trees nested far deeper than any document, on the 1 MiB stack of a
-// Windows thread: freeing, copying and comparing work at any depth; writing
-// refuses what is deeper than kJsonMaxWriteDepth before the stack runs out.
+// Windows thread: freeing, copying and comparing work at any depth, freeing
+// even when memory has run out; writing refuses what is deeper than
+// kJsonMaxWriteDepth before the stack runs out.
 
 #include <cstddef>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -15,6 +17,7 @@
 #include "json/CJsonObj.h"
 #include "json/CJsonValue.h"
 #include "json/JsonVariant.h"
+#include "tests/support/AllocationFailure.h"
 #include "tests/support/SmallStack.h"
 
 namespace {
@@ -85,10 +88,45 @@ CJsonObj& Innermost(const Shape& shape, CJsonObj& chain) {
   }
 }
 
+// Whether operation threw std::bad_alloc with every allocation on this
+// thread refused from the n-th on.
+template <typename Operation>
+bool ThrowsWhenOutOfMemoryFrom(std::size_t n, const Operation& operation) {
+  bool threw = false;
+  FailAllocationsFrom(n);
+  try {
+    operation();
+  } catch (const std::bad_alloc&) {
+    threw = true;
+  }
+  CancelAllocationFailure();
+  return threw;
+}
+
 TEST(CJsonObj, DeepTreesFreeCopyAndCompareOnASmallStack) {
+  // Out of memory, a copy stops half-way (and frees what it made), a
+  // comparison at once, and freeing needs none. 999 999 steps make
+  // 1 000 000 levels, 666 667 steps 1 000 001, 66 667 steps 100 001.
+  const struct {
+    const Shape& shape;
+    std::size_t steps;
+  } kRows[] = {{kObjects, 999'999}, {kAlternating, 666'667}};
+  for (const auto& row : kRows) {
+    RunOnStackOf(kWindowsDefaultStack, [&] {
+      SCOPED_TRACE(row.shape.what);
+      const std::ptrdiff_t live = LiveAllocations();
+      CJsonObj chain = Chain(row.shape, row.steps);
+      EXPECT_TRUE(ThrowsWhenOutOfMemoryFrom(
+          row.steps / 2, [&] { const CJsonObj copy = chain; }));
+      EXPECT_TRUE(
+          ThrowsWhenOutOfMemoryFrom(1, [&] { (void)(chain == chain); }));
+      EXPECT_EQ(Innermost(row.shape, chain).At(u"a"), JsonVariant(1));
+      EXPECT_FALSE(ThrowsWhenOutOfMemoryFrom(
+          1, [&] { const CJsonObj freed = std::move(chain); }));
+      EXPECT_EQ(LiveAllocations(), live) << "leaked";
+    });
+  }
   RunOnStackOf(kWindowsDefaultStack, [] {
-    // 666 667 steps make 1 000 001 levels, 66 667 steps 100 001.
-    { const CJsonObj freed = Chain(kAlternating, 666'667); }
     const CJsonObj chain = Chain(kAlternating, 66'667);
     CJsonObj copy = chain;
     EXPECT_TRUE(copy == chain);
