@@ -53,10 +53,11 @@ std::size_t Levels(const Shape& shape, std::size_t steps) {
   return levels;
 }
 
-// {"a":1} wrapped `steps` times, by moves alone: a copy at each step would
-// make building quadratic in the depth.
-CJsonObj Chain(const Shape& shape, std::size_t steps) {
-  CJsonObj chain{{u"a", 1}};
+// {"a":leaf} wrapped `steps` times, by moves alone: a copy at each step
+// would make building quadratic in the depth.
+CJsonObj Chain(const Shape& shape, std::size_t steps,
+               const JsonVariant& leaf = 1) {
+  CJsonObj chain{{u"a", leaf}};
   for (std::size_t step = 0; step < steps; ++step) {
     CJsonObj outer;
     if (InArray(shape, step)) {
@@ -139,26 +140,45 @@ TEST(CJsonObj, DeepTreesFreeCopyAndCompareOnASmallStack) {
 TEST(ToJsonText, RefusesTreesDeeperThanTheLimit) {
   const std::size_t limit = kJsonMaxWriteDepth;
   ASSERT_EQ(limit, 256u);
+  // A leaf that is an array is one level more.
   const struct {
     const Shape& shape;
     std::size_t steps;
+    JsonVariant leaf = 1;
+    const char* leafText = "1";
   } kRows[] = {
-      {kObjects, limit - 1},      {kObjects, limit},
-      {kArrays, limit / 2 - 1},   {kArrays, limit / 2},
-      {kStandIns, limit / 2 - 1}, {kStandIns, limit / 2},
-      {kObjects, 100'000},        {kArrays, 50'000},
+      {kObjects, limit - 1},
+      {kObjects, limit},
+      {kArrays, limit / 2 - 1},
+      {kArrays, limit / 2},
+      {kStandIns, limit / 2 - 1},
+      {kStandIns, limit / 2},
+      {kObjects, 100'000},
+      {kArrays, 50'000},
+      {kObjects, limit - 2, std::vector<std::monostate>(1), "[]"},
+      {kObjects, limit - 2, std::vector<std::int32_t>{-1}, "[-1]"},
+      {kObjects, limit - 1, std::vector<std::monostate>(1)},
+      {kObjects, limit - 1, std::vector<std::uint32_t>{1}},
+      {kObjects, limit - 1, std::vector<std::int32_t>{-1}},
+      {kObjects, limit - 1, std::vector<double>{0.5}},
+      {kObjects, limit - 1, std::vector<bool>{true}},
+      {kObjects, limit - 1, std::vector<std::u16string>{u"x"}},
+      {kObjects, limit - 1, std::vector<CJsonObj>()},
   };
   for (const auto& row : kRows) {
-    const std::size_t levels = Levels(row.shape, row.steps);
-    SCOPED_TRACE(std::string(row.shape.what) + ", levels " +
-                 std::to_string(levels));
+    const std::size_t levels =
+        Levels(row.shape, row.steps) + (HoldsArray(row.leaf) ? 1 : 0);
     RunOnStackOf(kWindowsDefaultStack, [&] {
-      const CJsonObj chain = Chain(row.shape, row.steps);
+      // On this thread, whose failures are the ones reported.
+      SCOPED_TRACE(std::string(row.shape.what) + ", levels " +
+                   std::to_string(levels) + ", leaf " +
+                   std::to_string(row.leaf.index()));
+      const CJsonObj chain = Chain(row.shape, row.steps, row.leaf);
       JsonVariant root = chain;
       if (levels <= limit) {
         std::string expected;
         for (std::size_t i = 0; i < row.steps; ++i) expected += row.shape.open;
-        expected += R"({"a":1})";
+        expected += R"({"a":)" + std::string(row.leafText) + "}";
         for (std::size_t i = 0; i < row.steps; ++i) expected += row.shape.close;
         EXPECT_EQ(chain.ToJsonText(), expected);
         EXPECT_FALSE(CJsonValue(&root).ToJsonValue().isNull());
