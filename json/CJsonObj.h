@@ -12,6 +12,7 @@
 
 #include "json/CJsonValue.h"
 #include "json/JsonVariant.h"
+#include "json/LifetimeBound.h"
 
 // The JSON object and document type. Members are ordered by key in UTF-16
 // code-unit order (a shorter prefix first); each key is unique, the empty key
@@ -41,9 +42,9 @@ class CJsonObj {
   CJsonObj& operator=(CJsonObj&& other) noexcept(
       std::is_nothrow_move_constructible_v<Members>);
   // Frees the tree without recursing beyond kRecursiveDepth nested
-  // objects: a deeper one is taken apart from a heap stack. Should memory run
-  // out for that stack, the object it could not hold is freed in place, one
-  // level of recursion deeper.
+  // objects: a deeper one is taken apart from a heap stack and, should
+  // memory run out for it, from a pool that needs none, so a tree of any
+  // depth is freed even when no memory is left.
   ~CJsonObj();
 
   // Item access for each pair in list order, then assignment of its value: a
@@ -54,28 +55,37 @@ class CJsonObj {
   // key is absent. Allocates only for a new key. Not on a temporary, whose
   // members are freed at the end of the statement while the handle lives
   // on: `CJsonValue data = MakeResult()["data"];` would read freed memory.
-  CJsonValue operator[](std::u16string_view key) &;
+  CJsonValue operator[](std::u16string_view key) & CONVERSION_LIFETIME_BOUND;
   CJsonValue operator[](std::u16string_view key) && = delete;
   // The same after converting the key from UTF-8 with Utf8ToWide.
-  CJsonValue operator[](std::string_view key) &;
+  CJsonValue operator[](std::string_view key) & CONVERSION_LIFETIME_BOUND;
   CJsonValue operator[](std::string_view key) && = delete;
 
-  // The member's value, or null when the key is absent. Never inserts.
-  [[nodiscard]] const JsonVariant* Find(std::u16string_view key) const;
+  // The member's value, or null when the key is absent. Never inserts. On a
+  // temporary, for use within the statement (`MakeResult().Find(u"data") !=
+  // nullptr`): clang's -Wdangling flags a pointer kept beyond it.
+  [[nodiscard]] const JsonVariant* Find(std::u16string_view key) const
+      CONVERSION_LIFETIME_BOUND;
   // The member's value; throws std::out_of_range("invalid map<K, T> key")
   // when the key is absent. Not on a temporary, for the reason above.
-  [[nodiscard]] const JsonVariant& At(std::u16string_view key) const&;
-  [[nodiscard]] JsonVariant& At(std::u16string_view key) &;
+  [[nodiscard]] const JsonVariant& At(
+      std::u16string_view key) const& CONVERSION_LIFETIME_BOUND;
+  [[nodiscard]] JsonVariant& At(std::u16string_view key) &
+      CONVERSION_LIFETIME_BOUND;
   const JsonVariant& At(std::u16string_view key) const&& = delete;
   JsonVariant& At(std::u16string_view key) && = delete;
 
   [[nodiscard]] std::size_t size() const noexcept { return members_.size(); }
   [[nodiscard]] bool empty() const noexcept { return members_.empty(); }
-  // Ordered traversal: (key, value) pairs in ascending key order.
-  [[nodiscard]] const_iterator begin() const noexcept {
+  // Ordered traversal: (key, value) pairs in ascending key order. On a
+  // temporary only within the statement, as Find.
+  [[nodiscard]] const_iterator begin() const noexcept
+      CONVERSION_LIFETIME_BOUND {
     return members_.begin();
   }
-  [[nodiscard]] const_iterator end() const noexcept { return members_.end(); }
+  [[nodiscard]] const_iterator end() const noexcept CONVERSION_LIFETIME_BOUND {
+    return members_.end();
+  }
 
   // Compact UTF-8 JSON text. A member under the empty key that holds an
   // array makes the object stand for that array alone; an object without

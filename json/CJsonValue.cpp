@@ -1,11 +1,28 @@
 #include "json/CJsonValue.h"
 
+#include <algorithm>
+#include <cassert>
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <variant>
 
 #include "json/CJsonObj.h"
 #include "json/NumberFormat.h"
+
+namespace {
+
+// Whether target is a member of the object that value holds.
+[[maybe_unused]] bool IsMemberOf(const JsonVariant& value,
+                                 const JsonVariant* target) {
+  const auto* object = std::get_if<CJsonObj>(&value);
+  return object != nullptr && std::any_of(object->begin(), object->end(),
+                                          [target](const auto& member) {
+                                            return &member.second == target;
+                                          });
+}
+
+}  // namespace
 
 CJsonValue& CJsonValue::operator=(const JsonVariant& value) {
   // JsonVariant copies before it frees, so the source may be one of the
@@ -15,6 +32,7 @@ CJsonValue& CJsonValue::operator=(const JsonVariant& value) {
 }
 
 CJsonValue& CJsonValue::operator=(JsonVariant&& value) {
+  assert(!IsMemberOf(value, value_) && "moving a tree into its own member");
   // JsonVariant takes the source out before it frees the old value, so the
   // source may be one of the member's own descendants.
   *value_ = std::move(value);

@@ -21,6 +21,10 @@ class CJsonValue {
   CJsonValue& operator=(const JsonVariant& value);
   // Takes the value's content without copying it, so a tree built by moving
   // each level into the next costs time in proportion to its size.
+  // REQUIRES: the referenced value is not inside the tree moved in (`h =
+  // t[u"k"]; h = std::move(t);`), which would come to own itself. Telling
+  // would take a walk of that tree at every move, and a chain built by moves
+  // quadratic time; debug builds check the tree's own members.
   CJsonValue& operator=(JsonVariant&& value);
 
   // The value's text: a string as itself, numbers as "%u", "%d" and "%lf"

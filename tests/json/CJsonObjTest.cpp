@@ -149,6 +149,15 @@ CJsonObj& Nested(CJsonObj& root, int depth) {
   return *object;
 }
 
+// Pairs of objects alike in size and values that differ in one key.
+TEST(CJsonObj, EqualityComparesKeys) {
+  const CJsonObj kPairs[][2] = {
+      {{{u"a", 1}}, {{u"b", 1}}},
+      {{{u"o", CJsonObj{{u"a", 1}}}}, {{u"o", CJsonObj{{u"b", 1}}}}},
+  };
+  for (const auto& [one, other] : kPairs) EXPECT_FALSE(one == other);
+}
+
 TEST(CJsonObj, CopiesAreIndependentAtEveryDepth) {
   const CJsonObj pristine = MakeTree();
   for (int depth = 0; depth <= 3; ++depth) {
@@ -275,6 +284,14 @@ TEST(CJsonObj, MovesAndSwapHandOverTheMembers) {
     target[u"middle"] = std::move(held);
     EXPECT_EQ(target, (CJsonObj{{u"middle", inner}, {u"s", u"x"}}));
     EXPECT_EQ(&std::get<CJsonObj>(target.At(u"middle")).At(u"y"), leaf);
+  }
+  {
+    SCOPED_TRACE("a variant assigned an object's rvalue");
+    CJsonObj source = whole;
+    const JsonVariant* held = &source.At(u"middle");
+    JsonVariant target = other;
+    target = std::move(source);
+    EXPECT_EQ(&std::get<CJsonObj>(target).At(u"middle"), held);
   }
   {
     SCOPED_TRACE("self-move");

@@ -1,8 +1,10 @@
 // Trees nested far deeper than any document, on the 1 MiB stack of a
-// Windows thread: freeing, copying and comparing work at any depth; writing
-// refuses what is deeper than kJsonMaxWriteDepth before the stack runs out.
+// Windows thread: freeing, copying and comparing work at any depth, freeing
+// even when memory has run out; writing refuses what is deeper than
+// kJsonMaxWriteDepth before the stack runs out.
 
 #include <cstddef>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -15,6 +17,7 @@
 #include "json/CJsonObj.h"
 #include "json/CJsonValue.h"
 #include "json/JsonVariant.h"
+#include "tests/support/AllocationFailure.h"
 #include "tests/support/SmallStack.h"
 
 namespace {
@@ -50,10 +53,11 @@ std::size_t Levels(const Shape& shape, std::size_t steps) {
   return levels;
 }
 
-// {"a":1} wrapped `steps` times, by moves alone: a copy at each step would
-// make building quadratic in the depth.
-CJsonObj Chain(const Shape& shape, std::size_t steps) {
-  CJsonObj chain{{u"a", 1}};
+// {"a":leaf} wrapped `steps` times, by moves alone: a copy at each step
+// would make building quadratic in the depth.
+CJsonObj Chain(const Shape& shape, std::size_t steps,
+               const JsonVariant& leaf = 1) {
+  CJsonObj chain{{u"a", leaf}};
   for (std::size_t step = 0; step < steps; ++step) {
     CJsonObj outer;
     if (InArray(shape, step)) {
@@ -85,10 +89,45 @@ CJsonObj& Innermost(const Shape& shape, CJsonObj& chain) {
   }
 }
 
+// Whether operation threw std::bad_alloc with every allocation on this
+// thread refused from the n-th on.
+template <typename Operation>
+bool ThrowsWhenOutOfMemoryFrom(std::size_t n, const Operation& operation) {
+  bool threw = false;
+  FailAllocationsFrom(n);
+  try {
+    operation();
+  } catch (const std::bad_alloc&) {
+    threw = true;
+  }
+  CancelAllocationFailure();
+  return threw;
+}
+
 TEST(CJsonObj, DeepTreesFreeCopyAndCompareOnASmallStack) {
+  // Out of memory, a copy stops thousands of levels down (and frees what it
+  // made), a comparison at once, and freeing needs none. 999 999 steps make
+  // 1 000 000 levels, 666 667 steps 1 000 001, 66 667 steps 100 001.
+  const struct {
+    const Shape& shape;
+    std::size_t steps;
+  } kRows[] = {{kObjects, 999'999}, {kAlternating, 666'667}};
+  for (const auto& row : kRows) {
+    RunOnStackOf(kWindowsDefaultStack, [&] {
+      SCOPED_TRACE(row.shape.what);
+      const std::ptrdiff_t live = LiveAllocations();
+      CJsonObj chain = Chain(row.shape, row.steps);
+      EXPECT_TRUE(ThrowsWhenOutOfMemoryFrom(
+          10'000, [&] { const CJsonObj copy = chain; }));
+      EXPECT_TRUE(
+          ThrowsWhenOutOfMemoryFrom(1, [&] { (void)(chain == chain); }));
+      EXPECT_EQ(Innermost(row.shape, chain).At(u"a"), JsonVariant(1));
+      EXPECT_FALSE(ThrowsWhenOutOfMemoryFrom(
+          1, [&] { const CJsonObj freed = std::move(chain); }));
+      EXPECT_EQ(LiveAllocations(), live) << "leaked";
+    });
+  }
   RunOnStackOf(kWindowsDefaultStack, [] {
-    // 666 667 steps make 1 000 001 levels, 66 667 steps 100 001.
-    { const CJsonObj freed = Chain(kAlternating, 666'667); }
     const CJsonObj chain = Chain(kAlternating, 66'667);
     CJsonObj copy = chain;
     EXPECT_TRUE(copy == chain);
@@ -101,26 +140,45 @@ TEST(CJsonObj, DeepTreesFreeCopyAndCompareOnASmallStack) {
 TEST(ToJsonText, RefusesTreesDeeperThanTheLimit) {
   const std::size_t limit = kJsonMaxWriteDepth;
   ASSERT_EQ(limit, 256u);
+  // A leaf that is an array is one level more.
   const struct {
     const Shape& shape;
     std::size_t steps;
+    JsonVariant leaf = 1;
+    const char* leafText = "1";
   } kRows[] = {
-      {kObjects, limit - 1},      {kObjects, limit},
-      {kArrays, limit / 2 - 1},   {kArrays, limit / 2},
-      {kStandIns, limit / 2 - 1}, {kStandIns, limit / 2},
-      {kObjects, 100'000},        {kArrays, 50'000},
+      {kObjects, limit - 1},
+      {kObjects, limit},
+      {kArrays, limit / 2 - 1},
+      {kArrays, limit / 2},
+      {kStandIns, limit / 2 - 1},
+      {kStandIns, limit / 2},
+      {kObjects, 100'000},
+      {kArrays, 50'000},
+      {kObjects, limit - 2, std::vector<std::monostate>(1), "[]"},
+      {kObjects, limit - 2, std::vector<std::int32_t>{-1}, "[-1]"},
+      {kObjects, limit - 1, std::vector<std::monostate>(1)},
+      {kObjects, limit - 1, std::vector<std::uint32_t>{1}},
+      {kObjects, limit - 1, std::vector<std::int32_t>{-1}},
+      {kObjects, limit - 1, std::vector<double>{0.5}},
+      {kObjects, limit - 1, std::vector<bool>{true}},
+      {kObjects, limit - 1, std::vector<std::u16string>{u"x"}},
+      {kObjects, limit - 1, std::vector<CJsonObj>()},
   };
   for (const auto& row : kRows) {
-    const std::size_t levels = Levels(row.shape, row.steps);
-    SCOPED_TRACE(std::string(row.shape.what) + ", levels " +
-                 std::to_string(levels));
+    const std::size_t levels =
+        Levels(row.shape, row.steps) + (HoldsArray(row.leaf) ? 1 : 0);
     RunOnStackOf(kWindowsDefaultStack, [&] {
-      const CJsonObj chain = Chain(row.shape, row.steps);
+      // On this thread, whose failures are the ones reported.
+      SCOPED_TRACE(std::string(row.shape.what) + ", levels " +
+                   std::to_string(levels) + ", leaf " +
+                   std::to_string(row.leaf.index()));
+      const CJsonObj chain = Chain(row.shape, row.steps, row.leaf);
       JsonVariant root = chain;
       if (levels <= limit) {
         std::string expected;
         for (std::size_t i = 0; i < row.steps; ++i) expected += row.shape.open;
-        expected += R"({"a":1})";
+        expected += R"({"a":)" + std::string(row.leafText) + "}";
         for (std::size_t i = 0; i < row.steps; ++i) expected += row.shape.close;
         EXPECT_EQ(chain.ToJsonText(), expected);
         EXPECT_FALSE(CJsonValue(&root).ToJsonValue().isNull());

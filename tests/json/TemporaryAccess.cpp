@@ -1,6 +1,8 @@
 // Compiled, never run, by the CTest cases of tests/json/CMakeLists.txt: each
 // value of TEMPORARY_ACCESS compiles one group of lines. Group 0 must
-// compile; every other group reaches into a temporary object and must not.
+// compile; every other group reaches into a temporary object and must not:
+// groups 1 to 4 call deleted functions, groups 5 and 6 keep a pointer or an
+// iterator that clang's -Wdangling flags (clang only).
 
 #include <string_view>
 
@@ -38,5 +40,11 @@ void Access() {
 #elif TEMPORARY_ACCESS == 4
   const JsonVariant& data = MakeConstResult().At(u"data");
   (void)data;
+#elif TEMPORARY_ACCESS == 5
+  const JsonVariant* data = MakeResult().Find(u"data");
+  (void)data;
+#elif TEMPORARY_ACCESS == 6
+  auto member = MakeResult().begin();
+  (void)member;
 #endif
 }

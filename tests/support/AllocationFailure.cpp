@@ -13,6 +13,8 @@ std::atomic<std::thread::id> g_chosenThread{};
 // Whether allocations count on the chosen thread or on all the others.
 std::atomic<bool> g_countOthers{false};
 std::atomic<std::size_t> g_allocationsUntilFailure{0};
+// Whether every allocation after the failing one fails too.
+std::atomic<bool> g_keepFailing{false};
 std::atomic<bool> g_failed{false};
 // Written only while no failure is armed; arming publishes it.
 std::exception_ptr g_failureException;
@@ -26,6 +28,7 @@ bool ShouldFail() noexcept {
       g_chosenThread.load() == std::this_thread::get_id();
   if (onChosenThread == g_countOthers.load()) return false;
   if (g_allocationsUntilFailure.fetch_sub(1) != 1) return false;
+  if (g_keepFailing.load()) g_allocationsUntilFailure.store(1);
   g_failed.store(true);
   return true;
 }
@@ -53,11 +56,13 @@ void Release(void* memory) noexcept {
 
 namespace {
 
-void Arm(std::size_t n, std::thread::id thread, bool countOthers) {
+void Arm(std::size_t n, std::thread::id thread, bool countOthers,
+         bool keepFailing = false) {
   g_allocationsUntilFailure.store(0);
   g_failed.store(false);
   g_chosenThread.store(thread);
   g_countOthers.store(countOthers);
+  g_keepFailing.store(keepFailing);
   g_allocationsUntilFailure.store(n);
 }
 
@@ -65,6 +70,10 @@ void Arm(std::size_t n, std::thread::id thread, bool countOthers) {
 
 void FailNthAllocation(std::size_t n, std::thread::id thread) {
   Arm(n, thread, false);
+}
+
+void FailAllocationsFrom(std::size_t n, std::thread::id thread) {
+  Arm(n, thread, false, true);
 }
 
 void FailNthAllocationOutside(std::size_t n, std::thread::id thread) {

@@ -20,6 +20,11 @@ void FailNthAllocation(std::size_t n,
 void FailNthAllocationOutside(
     std::size_t n, std::thread::id thread = std::this_thread::get_id());
 
+// As FailNthAllocation, and every allocation after the n-th fails too, until
+// cancelled: memory that has run out for good.
+void FailAllocationsFrom(std::size_t n,
+                         std::thread::id thread = std::this_thread::get_id());
+
 // What the armed failure throws instead of std::bad_alloc, for a library
 // that reports its own failed allocations another way; null for
 // std::bad_alloc. Set it before arming.
