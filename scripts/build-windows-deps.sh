@@ -8,7 +8,7 @@
 # WORK: a deb-src line for the Debian mirror that this machine's apt sources
 # already name, with its own lists and cache, so the system's configuration
 # and lists stay as they are; apt checks the signatures with the keyring the
-# system source names.
+# system source names. The last line says what jsoncpp was built from.
 #
 # usage: build-windows-deps.sh TOOLCHAIN_FILE WORK PREFIX
 set -euo pipefail
@@ -66,10 +66,34 @@ apt_options=(
 )
 echo "build-windows-deps: jsoncpp's Debian source from $mirror $suite"
 apt-get "${apt_options[@]}" update
-(cd "$work/src" &&
-  apt-get "${apt_options[@]}" source --download-only libjsoncpp &&
-  dpkg-source -x libjsoncpp_*.dsc jsoncpp >dpkg-source.log 2>&1 ||
-  { cat dpkg-source.log >&2; exit 1; })
+# Each file of the source package with its SHA256 from the Sources index,
+# whose signature apt checked.
+files=$(apt-get "${apt_options[@]}" source --print-uris libjsoncpp)
+package=$(awk '$2 ~ /\.dsc$/ { sub(/\.dsc$/, "", $2); print $2 }' <<<"$files")
+read -r orig orig_hash <<<"$(
+  awk '$2 ~ /\.orig\.tar\.[a-z0-9]+$/ { print $2, $4 }' <<<"$files")"
+# A mirror may serve only part of the package (one has answered 404 for a
+# release's .dsc and Debian changes while serving the upstream tarball);
+# then the upstream tarball alone, once its checksum matches the signed index.
+cd "$work/src"
+if apt-get "${apt_options[@]}" source --download-only libjsoncpp; then
+  dpkg-source -x "$package.dsc" jsoncpp >dpkg-source.log 2>&1 ||
+    { cat dpkg-source.log >&2; exit 1; }
+  built="Debian's source package $package"
+else
+  echo "build-windows-deps: $package did not come whole; checking its" \
+    "upstream tarball against the signed index"
+  if [ "${orig_hash%%:*}" != SHA256 ] ||
+    ! sha256sum --check --quiet <<<"${orig_hash#SHA256:}  $orig"; then
+    echo "build-windows-deps: $package came neither whole nor as an" \
+      "upstream tarball that matches its SHA256 in the signed index" >&2
+    exit 1
+  fi
+  mkdir jsoncpp
+  tar -xf "$orig" -C jsoncpp --strip-components=1
+  built="$orig, the upstream tarball of $package, without Debian's changes"
+fi
+cd - >/dev/null
 
 configure_and_install() {
   local source=$1 build=$2
@@ -86,4 +110,5 @@ configure_and_install "$work/src/jsoncpp" "$work/jsoncpp-build" \
   -DBUILD_STATIC_LIBS=ON -DBUILD_OBJECT_LIBS=OFF
 configure_and_install /usr/src/googletest "$work/googletest-build" \
   -Dgtest_disable_pthreads=OFF
+echo "build-windows-deps: jsoncpp for Windows built from $built"
 touch "$prefix/.complete"
