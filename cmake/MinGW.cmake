@@ -1,5 +1,6 @@
 # Toolchain of the windows preset: the 64-bit Windows program, library and
-# tests, built by MinGW-w64 and run under Wine.
+# tests, built by MinGW-w64 and run under Wine by scripts/wine-run.sh, in a
+# Wine prefix of that script's own.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
@@ -11,6 +12,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # The Windows builds of jsoncpp and GoogleTest come from the preset's prefix.
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
+get_filename_component(CMAKE_CROSSCOMPILING_EMULATOR
+  "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh" ABSOLUTE)
 
 # The C++ runtime, libgcc and winpthread linked into every module, so the
 # program, Kestrovandil.node and the tests run wherever they are copied with
