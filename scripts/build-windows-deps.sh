@@ -69,7 +69,9 @@ apt-get "${apt_options[@]}" update
 # Each file of the source package with its SHA256 from the Sources index,
 # whose signature apt checked.
 files=$(apt-get "${apt_options[@]}" source --print-uris libjsoncpp)
-package=$(awk '$2 ~ /\.dsc$/ { sub(/\.dsc$/, "", $2); print $2 }' <<<"$files")
+dsc=$(awk '$2 ~ /\.dsc$/ { print $2 }' <<<"$files")
+package=${dsc%.dsc}
+package=${package/_/ }
 read -r orig orig_hash <<<"$(
   awk '$2 ~ /\.orig\.tar\.[a-z0-9]+$/ { print $2, $4 }' <<<"$files")"
 # A mirror may serve only part of the package (one has answered 404 for a
@@ -77,7 +79,7 @@ read -r orig orig_hash <<<"$(
 # then the upstream tarball alone, once its checksum matches the signed index.
 cd "$work/src"
 if apt-get "${apt_options[@]}" source --download-only libjsoncpp; then
-  dpkg-source -x "$package.dsc" jsoncpp >dpkg-source.log 2>&1 ||
+  dpkg-source -x "$dsc" jsoncpp >dpkg-source.log 2>&1 ||
     { cat dpkg-source.log >&2; exit 1; }
   built="Debian's source package $package"
 else
