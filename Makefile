@@ -1,5 +1,5 @@
-# The two commands of a newcomer on Debian 12, as a user (sudo is asked for
-# only when a package is missing) or as root:
+# The two commands of a newcomer on Debian 12 or 13, as a user (sudo is
+# asked for only when a package is missing) or as root:
 #   make run    install what the program needs, build and run conversion-driver
 #   make test   install what the tests need too, build and run every test: the
 #               Windows build by MinGW-w64 and its tests under Wine
@@ -18,10 +18,12 @@
 RUN_PRESET ?= release
 TEST_PRESETS ?= check asan tsan
 # Beyond what the program needs (scripts/install-deps.sh). clang builds the
-# asan preset and the fuzz targets; locales brings localedef and the German
-# locale's source, from which the tests build a decimal-comma locale.
+# asan preset and the fuzz targets with its sanitizer and libFuzzer runtime,
+# which libclang-rt-dev brings for the release's own clang, whatever its
+# version; locales brings localedef and the German locale's source, from
+# which the tests build a decimal-comma locale.
 TEST_PACKAGES = libgtest-dev libgmock-dev locales
-CLANG_PACKAGES = clang libclang-rt-14-dev
+CLANG_PACKAGES = clang libclang-rt-dev
 
 # `make bench BENCH_ARGS=--benchmark_filter=Flat` runs some cases only.
 BENCH_ARGS ?=
@@ -38,7 +40,7 @@ test-deps:
 	@scripts/install-deps.sh $(TEST_PACKAGES) $(CLANG_PACKAGES)
 
 bench-deps:
-	@scripts/install-deps.sh libbenchmark-dev nlohmann-json3-dev
+	@scripts/install-deps.sh libbenchmark-dev
 
 # Configures a preset's build tree, again when the presets change; Ninja
 # re-runs CMake itself when a CMakeLists.txt changes.
@@ -94,8 +96,10 @@ windows-deps:
 	@scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 dpkg-dev \
 	  $(TEST_PACKAGES)
 
-# jsoncpp and GoogleTest for Windows, built once (see docs/building.md).
-build/windows-deps/prefix/.complete: | windows-deps
+# jsoncpp, GoogleTest and nlohmann::json for Windows, built again when their
+# script or the toolchain changes (see docs/building.md).
+build/windows-deps/prefix/.complete: scripts/build-windows-deps.sh \
+  cmake/MinGW.cmake | windows-deps
 	@scripts/build-windows-deps.sh $(CURDIR)/cmake/MinGW.cmake \
 	  $(CURDIR)/build/windows-deps/work $(CURDIR)/build/windows-deps/prefix
 

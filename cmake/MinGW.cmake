@@ -1,5 +1,6 @@
 # Toolchain of the windows preset: the 64-bit Windows program, library and
-# tests, built by MinGW-w64 and run under Wine.
+# tests, built by MinGW-w64 and run under Wine by scripts/wine-run.sh, in a
+# Wine prefix of that script's own.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
@@ -13,7 +14,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # come from the preset's prefix, never from Linux's own packages, which
 # would bring Linux's /usr/include along.
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
-set(CMAKE_IGNORE_PREFIX_PATH /usr /usr/local)
+# Neither /usr nor /usr/local, as CMake's own search paths or through
+# PATH's /usr/bin, is searched for them.
+set(CMAKE_FIND_USE_CMAKE_SYSTEM_PATH FALSE)
+set(CMAKE_FIND_USE_SYSTEM_ENVIRONMENT_PATH FALSE)
+get_filename_component(CMAKE_CROSSCOMPILING_EMULATOR
+  "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh" ABSOLUTE)
 
 # The C++ runtime, libgcc and winpthread linked into every module, so the
 # program, Kestrovandil.node and the tests run wherever they are copied with

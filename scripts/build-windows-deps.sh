@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds what the Windows build links and Debian ships no Windows build of,
-# once per build tree, into PREFIX: jsoncpp from Debian's own source package
+# afresh into PREFIX (the Makefile runs it again when it or the toolchain
+# file changes): jsoncpp from Debian's own source package
 # (the version the Linux build links) and GoogleTest from /usr/src/googletest,
 # both with the project's MinGW-w64 toolchain file; and nlohmann::json, which
 # is header-only, as Debian's own headers and CMake files.
@@ -9,12 +10,11 @@
 # WORK: a deb-src line for the Debian mirror that this machine's apt sources
 # already name, with its own lists and cache, so the system's configuration
 # and lists stay as they are; apt checks the signatures with the keyring the
-# system source names.
+# system source names. The last line says what jsoncpp was built from.
 #
 # usage: build-windows-deps.sh TOOLCHAIN_FILE WORK PREFIX
 set -euo pipefail
 toolchain=$1 work=$2 prefix=$3
-[ -f "$prefix/.complete" ] && exit 0
 rm -rf "$work" "$prefix"
 mkdir -p "$work/apt/lists/partial" "$work/apt/cache/archives/partial" \
   "$work/apt/sources.list.d" "$work/src"
@@ -67,10 +67,36 @@ apt_options=(
 )
 echo "build-windows-deps: jsoncpp's Debian source from $mirror $suite"
 apt-get "${apt_options[@]}" update
-(cd "$work/src" &&
-  apt-get "${apt_options[@]}" source --download-only libjsoncpp &&
-  dpkg-source -x libjsoncpp_*.dsc jsoncpp >dpkg-source.log 2>&1 ||
-  { cat dpkg-source.log >&2; exit 1; })
+# Each file of the source package with its SHA256 from the Sources index,
+# whose signature apt checked.
+files=$(apt-get "${apt_options[@]}" source --print-uris libjsoncpp)
+dsc=$(awk '$2 ~ /\.dsc$/ { print $2 }' <<<"$files")
+package=${dsc%.dsc}
+package=${package/_/ }
+read -r orig orig_hash <<<"$(
+  awk '$2 ~ /\.orig\.tar\.[a-z0-9]+$/ { print $2, $4 }' <<<"$files")"
+# A mirror may serve only part of the package (one has answered 404 for a
+# release's .dsc and Debian changes while serving the upstream tarball);
+# then the upstream tarball alone, once its checksum matches the signed index.
+cd "$work/src"
+if apt-get "${apt_options[@]}" source --download-only libjsoncpp; then
+  dpkg-source -x "$dsc" jsoncpp >dpkg-source.log 2>&1 ||
+    { cat dpkg-source.log >&2; exit 1; }
+  built="Debian's source package $package"
+else
+  echo "build-windows-deps: $package did not come whole; checking its" \
+    "upstream tarball against the signed index"
+  if [ "${orig_hash%%:*}" != SHA256 ] ||
+    ! sha256sum --check --quiet <<<"${orig_hash#SHA256:}  $orig"; then
+    echo "build-windows-deps: $package came neither whole nor as an" \
+      "upstream tarball that matches its SHA256 in the signed index" >&2
+    exit 1
+  fi
+  mkdir jsoncpp
+  tar -xf "$orig" -C jsoncpp --strip-components=1
+  built="$orig, the upstream tarball of $package, without Debian's changes"
+fi
+cd - >/dev/null
 
 configure_and_install() {
   local source=$1 build=$2
@@ -90,4 +116,5 @@ configure_and_install /usr/src/googletest "$work/googletest-build" \
 mkdir -p "$prefix/include" "$prefix/share/cmake"
 cp -R /usr/include/nlohmann "$prefix/include/"
 cp -R /usr/share/cmake/nlohmann_json "$prefix/share/cmake/"
+echo "build-windows-deps: jsoncpp for Windows built from $built"
 touch "$prefix/.complete"

@@ -1,7 +1,8 @@
 # The program binds to Kestrovandil.node by exactly its four functions, and
 # the library exports those four and nothing else: the contract with the
 # closed library that the stand-in replaces. Read from the import and export
-# tables that `objdump -p` prints.
+# tables that `objdump -p` prints, where each entry's name is its last field
+# (binutils 2.44 added columns before it).
 #
 # usage: cmake -DOBJDUMP=... -DPROGRAM=... -DLIBRARY=... -P CheckBinding.cmake
 set(expected ConvertTaskCreate ConvertTaskRelease ConvertTaskStart
@@ -31,7 +32,7 @@ foreach(line IN LISTS lines)
     else()
       set(inside OFF)
     endif()
-  elseif(inside AND line MATCHES "^\t[0-9a-f]+\t +[0-9]+ +([A-Za-z_0-9@]+)")
+  elseif(inside AND line MATCHES "^\t[0-9a-f]+[\t ].* ([A-Za-z_0-9@]+)$")
     list(APPEND imports "${CMAKE_MATCH_1}")
   elseif(inside AND line STREQUAL "")
     set(inside OFF)
@@ -45,8 +46,8 @@ set(inside OFF)
 foreach(line IN LISTS lines)
   if(line MATCHES "^\\[Ordinal/Name Pointer\\] Table")
     set(inside ON)
-  elseif(inside AND line MATCHES "^\t\\[ *[0-9]+\\] (.+)$")
-    list(APPEND exports "${CMAKE_MATCH_1}")
+  elseif(inside AND line MATCHES "^\t\\[ *[0-9]+\\] (.* )?([^ ]+)$")
+    list(APPEND exports "${CMAKE_MATCH_2}")
   elseif(inside AND line STREQUAL "")
     set(inside OFF)
   endif()
