@@ -14,10 +14,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # come from the preset's prefix, never from Linux's own packages, which
 # would bring Linux's /usr/include along.
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
-# Neither /usr nor /usr/local, as CMake's own search paths or through
-# PATH's /usr/bin, is searched for them.
-set(CMAKE_FIND_USE_CMAKE_SYSTEM_PATH FALSE)
-set(CMAKE_FIND_USE_SYSTEM_ENVIRONMENT_PATH FALSE)
+# CMake 3.23 and later honour this; the prefix holds every package the build
+# finds, so an older CMake finds the same ones.
+set(CMAKE_IGNORE_PREFIX_PATH /usr /usr/local)
 get_filename_component(CMAKE_CROSSCOMPILING_EMULATOR
   "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh" ABSOLUTE)
 
