@@ -1,5 +1,6 @@
 #include "kestrovandil/RequestParser.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstring>
@@ -30,21 +31,57 @@ static_assert(NLOHMANN_JSON_VERSION_MAJOR == 3 &&
               "check the reader's messages for strings that encode nothing");
 enum class Place { kNone, kValue, kName };
 
-Place WhereStringEncodesNothing(std::string_view what) {
+bool IsHex(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') ||
+         (c >= 'A' && c <= 'F');
+}
+
+// Whether the \u escape that broke off ends the string token (its bytes up to
+// the fault, from the opening quote) right after a high surrogate's escape.
+// That surrogate has lost its pair before the escape broke, so it is the
+// first fault, as it is when the text ends or another escape follows it.
+bool BrokenEscapeFollowsHighSurrogate(std::string_view token) {
+  // The broken escape is the last \u: after it come at most three hex digits
+  // and the byte that is none.
+  const std::size_t broken = token.rfind("\\u");
+  if (broken == std::string_view::npos || broken < 7) return false;
+  const std::string_view high = token.substr(broken - 6, 6);
+  if (!high.starts_with("\\u") || (high[2] != 'd' && high[2] != 'D') ||
+      std::string_view("89abAB").find(high[3]) == std::string_view::npos ||
+      !IsHex(high[4]) || !IsHex(high[5])) {
+    return false;
+  }
+  // Its backslash begins an escape only after an even run of them.
+  std::size_t before = broken - 6;
+  while (before > 0 && token[before - 1] == '\\') --before;
+  return (broken - 6 - before) % 2 == 0;
+}
+
+Place WhereStringEncodesNothing(std::string_view what, std::string_view token) {
   constexpr std::array<std::string_view, 3> kReasons = {
       "invalid string: ill-formed UTF-8 byte",
       "invalid string: surrogate U+D800..U+DBFF must be followed by "
       "U+DC00..U+DFFF",
       "invalid string: surrogate U+DC00..U+DFFF must follow U+D800..U+DBFF"};
+  constexpr std::string_view kBrokenEscape =
+      "invalid string: '\\u' must be followed by 4 hex digits";
   const std::string_view head = what.substr(0, what.find("; last read: '"));
-  for (const std::string_view reason : kReasons) {
-    if (!head.ends_with(reason)) continue;
-    const std::string_view context =
-        head.substr(0, head.size() - reason.size());
-    // Elsewhere the string stands where no string may, which comes first.
-    if (context.ends_with(" value - ")) return Place::kValue;
-    if (context.ends_with(" object key - ")) return Place::kName;
+  const auto* reason =
+      std::find_if(kReasons.begin(), kReasons.end(),
+                   [head](std::string_view r) { return head.ends_with(r); });
+  std::size_t reasonSize = 0;
+  if (reason != kReasons.end()) {
+    reasonSize = reason->size();
+  } else if (head.ends_with(kBrokenEscape) &&
+             BrokenEscapeFollowsHighSurrogate(token)) {
+    reasonSize = kBrokenEscape.size();
+  } else {
+    return Place::kNone;
   }
+  const std::string_view context = head.substr(0, head.size() - reasonSize);
+  // Elsewhere the string stands where no string may, which comes first.
+  if (context.ends_with(" value - ")) return Place::kValue;
+  if (context.ends_with(" object key - ")) return Place::kName;
   return Place::kNone;
 }
 
@@ -98,11 +135,12 @@ class CRequestHandler {
     }
     return true;
   }
-  bool parse_error(std::size_t, const std::string&,
+  bool parse_error(std::size_t, const std::string& token,
                    const nlohmann::detail::exception& error) {
     // Whatever follows the root value is trailing text, a string too.
-    const Place place =
-        rootDone_ ? Place::kNone : WhereStringEncodesNothing(error.what());
+    const Place place = rootDone_
+                            ? Place::kNone
+                            : WhereStringEncodesNothing(error.what(), token);
     if (error.id == 406) {
       fault_ = BadRequest("a number is beyond a double's range");
     } else if (place == Place::kValue && pending_ != nullptr) {

@@ -167,6 +167,66 @@ TEST(ConvertTaskStart, RejectsBadRequests) {
       {"{\"file_path\":[\"\xFF\"]}", "a string is not valid UTF-8"},
       {"{\"\xC3\":0}", "a string is not valid UTF-8"},
       {"[1e400,+1]", "a number is beyond a double's range"},
+      // Every kind of value that is no string, and roots that only hold an
+      // object.
+      {R"({"file_path":true,"model_path":"m","lang":"zh","prompt":""})",
+       R"("file_path" is not a string)"},
+      {R"({"file_path":"a","model_path":false,"lang":"zh","prompt":""})",
+       R"("model_path" is not a string)"},
+      {R"({"file_path":"a","model_path":"m","lang":-1,"prompt":""})",
+       R"("lang" is not a string)"},
+      {R"({"file_path":"a","model_path":"m","lang":"zh","prompt":1.5})",
+       R"("prompt" is not a string)"},
+      {R"({"file_path":-0.0,"model_path":"m","lang":"zh","prompt":""})",
+       R"("file_path" is not a string)"},
+      {R"({"file_path":"a","model_path":18446744073709551615,"lang":"zh","prompt":""})",
+       R"("model_path" is not a string)"},
+      {"[{}]", "not a JSON object"},
+      {R"([{"file_path":"a","model_path":"m","lang":"zh","prompt":""}])",
+       "not a JSON object"},
+      // Names that only begin or end with a wanted one are other members.
+      {R"({"file_path2":"a","model_path":"m","lang":"zh","prompt":""})",
+       R"("file_path" is missing)"},
+      {R"({"file_path":"a","model_path":"m","xlang":"zh","prompt":""})",
+       R"("lang" is missing)"},
+      {R"({"file_path":"\u0000a","model_path":"m","lang":"zh","prompt":""})",
+       R"("file_path" contains a NUL character)"},
+      {R"({"file_path":"a","model_path":"m","lang":"zh","prompt":"a\u0000"})",
+       R"("prompt" contains a NUL character)"},
+      // A repeated name is quoted as a JSON string.
+      {R"({"a\"b":1,"a\"b":2})", R"("a\"b" appears more than once)"},
+      {R"({"\\":1,"\\":2})", R"("\\" appears more than once)"},
+      {R"({"\u0001":1,"\u0001":2})", R"("\u0001" appears more than once)"},
+      // Trailing text comes first, after any root; a nested value that
+      // closes does not end the root.
+      {"\"text\" \"\xFF\"", "not a JSON text"},
+      {"[] \"\xFF\"", "not a JSON text"},
+      {"{\"x\":[],\"y\":{},\"file_path\":\"\xFF\",\"model_path\":\"m\","
+       "\"lang\":\"zh\",\"prompt\":\"\"}",
+       R"("file_path" is not valid UTF-8)"},
+      // The reader's own words in the request steer nothing.
+      {"{\"file_path\":\"a; last read: '\xFF\",\"model_path\":\"m\","
+       "\"lang\":\"zh\",\"prompt\":\"\"}",
+       R"("file_path" is not valid UTF-8)"},
+      {"{\"file_path\":\"; last read: 'invalid string: ill-formed UTF-8 "
+       "byte\t\"}",
+       "not a JSON text"},
+      // A surrogate escape without its pair comes before whatever breaks
+      // after it in the same string, high or low; an escaped backslash
+      // makes no escape of what follows it.
+      {R"({"file_path":"\ud800\uZZZZ","model_path":"m","lang":"zh","prompt":""})",
+       R"("file_path" is not valid UTF-8)"},
+      {R"({"file_path":"a","model_path":"\udc00\uZZZZ","lang":"zh","prompt":""})",
+       R"("model_path" is not valid UTF-8)"},
+      {R"({"file_path":"a\uDBFF\u12)", R"("file_path" is not valid UTF-8)"},
+      {R"({"file_path":"a\udc00\u12)", R"("file_path" is not valid UTF-8)"},
+      {R"({"file_path":"\ud800\q")", R"("file_path" is not valid UTF-8)"},
+      {R"({"file_path":"\ud800)", R"("file_path" is not valid UTF-8)"},
+      {R"({"file_path":"\\\ud800\u)", R"("file_path" is not valid UTF-8)"},
+      {R"({"\ud800\uZZZZ":0})", "a string is not valid UTF-8"},
+      {R"({"file_path":"\\ud800\u12)", "not a JSON text"},
+      {R"({"file_path":"\u0041\uZZZZ"})", "not a JSON text"},
+      {R"({"file_path":"\ud800\u12\\"})", R"("file_path" is not valid UTF-8)"},
   };
   // Text that the grammar refuses, where nothing reads it and as a whole.
   std::vector<std::string> notJson;
@@ -252,6 +312,15 @@ TEST(ConvertTaskStart, ReportsUnusableInputFiles) {
       {WithMember(R"("x":{"a":1,"a":{"b":[],"b":{}}})"), 2,
        "audio file not found: missing.wav"},
       {siblings, 2, "audio file not found: missing.wav"},
+      // A name that only begins with a wanted one leaves it as it is; the
+      // reader's own words are text like any other.
+      {WithMember(R"("file_path2":"other.wav","xfile_path":"x.wav")"), 2,
+       "audio file not found: missing.wav"},
+      {WithMember(
+           R"("invalid string: ill-formed UTF-8 byte":"; last read: '")"),
+       2, "audio file not found: missing.wav"},
+      {RequestText("invalid string: ill-formed UTF-8 byte", dir.modelPath()), 2,
+       "audio file not found: invalid string: ill-formed UTF-8 byte"},
       {RequestText(audio, missing), 4, "model file not found: " + missing},
       // The model is checked before the audio is read.
       {RequestText(noise, missing), 4, "model file not found: " + missing},
