@@ -149,13 +149,20 @@ CJsonObj& Nested(CJsonObj& root, int depth) {
   return *object;
 }
 
-// Pairs of objects alike in size and values that differ in one key.
+// Pairs of unequal objects: alike in size and values but for one key, or
+// with arrays of objects of different lengths, each way round.
 TEST(CJsonObj, EqualityComparesKeys) {
   const CJsonObj kPairs[][2] = {
       {{{u"a", 1}}, {{u"b", 1}}},
       {{{u"o", CJsonObj{{u"a", 1}}}}, {{u"o", CJsonObj{{u"b", 1}}}}},
+      {{{u"a", std::vector<CJsonObj>(1)}}, {{u"a", std::vector<CJsonObj>(2)}}},
+      {{{u"a", std::vector<CJsonObj>(2)}}, {{u"a", std::vector<CJsonObj>(1)}}},
   };
-  for (const auto& [one, other] : kPairs) EXPECT_FALSE(one == other);
+  for (const auto& [one, other] : kPairs) {
+    EXPECT_FALSE(one == other);
+    EXPECT_FALSE(other == one);
+    EXPECT_TRUE(one != other);
+  }
 }
 
 TEST(CJsonObj, CopiesAreIndependentAtEveryDepth) {

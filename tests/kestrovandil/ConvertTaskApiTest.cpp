@@ -1,5 +1,6 @@
 #include "kestrovandil/ConvertTaskApi.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -334,6 +335,26 @@ TEST(ConvertTaskStart, ReportsUnusableInputFiles) {
     EXPECT_EQ(result["code"], row.code);
     EXPECT_EQ(result["message"], row.message);
     EXPECT_EQ(result["data"], "");
+  }
+}
+
+// However long a text runs, its length is measured without reading more
+// than one byte past the limit: a page that faults follows each text here,
+// one with no NUL anywhere and one of exactly the limit.
+TEST(ConvertTaskStart, ReadsNoFurtherThanItsLimit) {
+  constexpr std::size_t kLimit = 1024 * 1024;
+  const struct {
+    std::string bytes;
+    const char* message;
+  } kRows[] = {
+      {std::string(kLimit + 1, '['), "bad request: longer than 1048576 bytes"},
+      {RequestOfSize(kLimit) + '\0', "audio file not found: missing.wav"},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.message);
+    const CBytesBeforeGuardPage text(row.bytes.size());
+    std::copy(row.bytes.begin(), row.bytes.end(), text.data());
+    EXPECT_EQ(StartOnce(text.data())["message"], row.message);
   }
 }
 

@@ -1,6 +1,7 @@
 #ifndef CONVERSION_TESTS_KESTROVANDIL_PLATFORMANSWERS_H_
 #define CONVERSION_TESTS_KESTROVANDIL_PLATFORMANSWERS_H_
 
+#include <cstddef>
 #include <string>
 
 // Where the platforms answer the same question differently, each platform's
@@ -12,5 +13,23 @@ extern const char kQuotedAudioPathAnswer[];
 
 // Whether the process holds the file open. Throws when it cannot tell.
 [[nodiscard]] bool HeldOpen(const std::string& path);
+
+// Writable bytes that end right before a page that faults when touched, so
+// that reading past them is a crash rather than a quiet success.
+class CBytesBeforeGuardPage {
+ public:
+  // Throws std::system_error when the pages cannot be had.
+  explicit CBytesBeforeGuardPage(std::size_t size);
+  CBytesBeforeGuardPage(const CBytesBeforeGuardPage&) = delete;
+  CBytesBeforeGuardPage& operator=(const CBytesBeforeGuardPage&) = delete;
+  ~CBytesBeforeGuardPage();
+
+  [[nodiscard]] char* data() const noexcept { return data_; }
+
+ private:
+  void* pages_ = nullptr;
+  std::size_t pagesSize_ = 0;
+  char* data_ = nullptr;
+};
 
 #endif  // CONVERSION_TESTS_KESTROVANDIL_PLATFORMANSWERS_H_
