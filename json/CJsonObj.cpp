@@ -125,15 +125,16 @@ struct CJsonObj::Tree {
   class Pending {
    public:
     void Push(Members::node_type&& node) noexcept {
-      // Once the stack has failed to grow it is not asked to again: each
-      // failure costs an exception.
-      if (!outOfMemory_ || stack_.size() < stack_.capacity()) {
+      // Once a stack has failed to grow, no stack is asked to again until
+      // the whole free is done: each failure costs an exception, and a tree
+      // may hold any number of subtrees that each start a list of their own.
+      if (!outOfMemory || stack_.size() < stack_.capacity()) {
         try {
           // Leaves the node where it was should the stack fail to grow.
           stack_.push_back(std::move(node));
           return;
         } catch (...) {
-          outOfMemory_ = true;
+          outOfMemory = true;
         }
       }
       pool_.insert(pool_.end(), std::move(node));
@@ -163,8 +164,11 @@ struct CJsonObj::Tree {
 
     std::vector<Members::node_type> stack_;
     Pool pool_;
-    bool outOfMemory_ = false;
   };
+
+  // Whether memory has run out for a pending list during the free that runs
+  // on this thread; the outermost object's destructor clears it at its end.
+  static thread_local bool outOfMemory;
 
   // Moves out of members, onto pending, each member whose value holds an
   // object that is not empty. What stays behind frees without recursing.
@@ -187,6 +191,8 @@ struct CJsonObj::Tree {
     }
   }
 };
+
+thread_local bool CJsonObj::Tree::outOfMemory = false;
 
 namespace {
 
@@ -226,8 +232,11 @@ CJsonObj::~CJsonObj() {
     Tree::Release(members_);
     return;
   }
-  const Nesting nesting(releaseDepth);
-  members_.clear();
+  {
+    const Nesting nesting(releaseDepth);
+    members_.clear();
+  }
+  if (releaseDepth == 0) Tree::outOfMemory = false;
 }
 
 bool operator==(const CJsonObj& left, const CJsonObj& right) {

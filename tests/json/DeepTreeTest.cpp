@@ -89,19 +89,14 @@ CJsonObj& Innermost(const Shape& shape, CJsonObj& chain) {
   }
 }
 
-// Whether operation threw std::bad_alloc with every allocation on this
-// thread refused from the n-th on.
-template <typename Operation>
-bool ThrowsWhenOutOfMemoryFrom(std::size_t n, const Operation& operation) {
-  bool threw = false;
-  FailAllocationsFrom(n);
-  try {
-    operation();
-  } catch (const std::bad_alloc&) {
-    threw = true;
-  }
+// The allocations that failed while the tree was freed with every one
+// refused.
+std::size_t FailuresWhileFreeing(CJsonObj&& tree) {
+  FailAllocationsFrom(1);
+  { const CJsonObj freed = std::move(tree); }
+  const std::size_t failures = AllocationFailures();
   CancelAllocationFailure();
-  return threw;
+  return failures;
 }
 
 TEST(CJsonObj, DeepTreesFreeCopyAndCompareOnASmallStack) {
@@ -117,15 +112,26 @@ TEST(CJsonObj, DeepTreesFreeCopyAndCompareOnASmallStack) {
       SCOPED_TRACE(row.shape.what);
       const std::ptrdiff_t live = LiveAllocations();
       CJsonObj chain = Chain(row.shape, row.steps);
-      EXPECT_TRUE(ThrowsWhenOutOfMemoryFrom(
-          10'000, [&] { const CJsonObj copy = chain; }));
-      EXPECT_TRUE(
-          ThrowsWhenOutOfMemoryFrom(1, [&] { (void)(chain == chain); }));
+      EXPECT_TRUE(ThrowsWhenAllocationsFail(
+          FailAllocationsFrom, 10'000, [&] { const CJsonObj copy = chain; }));
+      EXPECT_TRUE(ThrowsWhenAllocationsFail(FailAllocationsFrom, 1,
+                                            [&] { (void)(chain == chain); }));
       EXPECT_EQ(Innermost(row.shape, chain).At(u"a"), JsonVariant(1));
-      EXPECT_FALSE(ThrowsWhenOutOfMemoryFrom(
-          1, [&] { const CJsonObj freed = std::move(chain); }));
+      EXPECT_EQ(FailuresWhileFreeing(std::move(chain)), 1u);
       EXPECT_EQ(LiveAllocations(), live) << "leaked";
     });
+  }
+  // Out of memory, the free of a tree asks once for memory, however many of
+  // its subtrees reach below the depth it frees by recursion; the next free
+  // asks again.
+  const std::size_t deeper = CJsonObj::kRecursiveDepth + 10;
+  for (const int freeing : {1, 2}) {
+    SCOPED_TRACE(freeing);
+    const std::ptrdiff_t live = LiveAllocations();
+    std::vector<CJsonObj> subtrees(1000, Chain(kObjects, deeper));
+    CJsonObj tree{{u"a", std::move(subtrees)}};
+    EXPECT_EQ(FailuresWhileFreeing(std::move(tree)), 1u);
+    EXPECT_EQ(LiveAllocations(), live) << "leaked";
   }
   RunOnStackOf(kWindowsDefaultStack, [] {
     const CJsonObj chain = Chain(kAlternating, 66'667);

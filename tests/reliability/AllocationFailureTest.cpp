@@ -28,23 +28,6 @@ namespace {
 // allocates and the sweep reaches that allocation.
 const std::u16string kLong = u"a text too long to be stored in place";
 
-// Runs `operation` with the n-th allocation on this thread failing; returns
-// whether it threw. A failure that does not come out as std::bad_alloc was
-// swallowed somewhere, and the result cannot be trusted.
-template <typename Operation>
-bool ThrowsWhenNthFails(std::size_t n, const Operation& operation) {
-  bool threw = false;
-  FailNthAllocation(n);
-  try {
-    operation();
-  } catch (const std::bad_alloc&) {
-    threw = true;
-  }
-  CancelAllocationFailure();
-  EXPECT_EQ(threw, AllocationFailureHappened()) << "failure swallowed";
-  return threw;
-}
-
 // Calls attempt(n) for n = 1, 2, ... until the armed failure no longer
 // happens, checking that each attempt leaks nothing. Returns the number of
 // allocations the operation makes.
@@ -99,7 +82,8 @@ TEST(AllocationFailure, CopyConstructionLeavesSourceUnchanged) {
     const JsonVariant pristine = source;
     Sweep([&](std::size_t n) {
       std::optional<JsonVariant> copy;
-      ThrowsWhenNthFails(n, [&] { copy.emplace(source); });
+      ThrowsWhenAllocationsFail(FailNthAllocation, n,
+                                [&] { copy.emplace(source); });
       if (copy) {
         EXPECT_EQ(*copy, source);
       }
@@ -108,7 +92,8 @@ TEST(AllocationFailure, CopyConstructionLeavesSourceUnchanged) {
   }
   const std::size_t allocations = Sweep([&](std::size_t n) {
     std::optional<CJsonObj> copy;
-    ThrowsWhenNthFails(n, [&] { copy.emplace(tree); });
+    ThrowsWhenAllocationsFail(FailNthAllocation, n,
+                              [&] { copy.emplace(tree); });
     if (copy) {
       EXPECT_EQ(*copy, tree);
     }
@@ -161,7 +146,8 @@ TEST(AllocationFailure, CopyAssignmentKeepsItsPromise) {
     const std::size_t allocations = Sweep([&](std::size_t n) {
       CJsonObj holder{{u"member", row.old}};
       CJsonValue member = holder[u"member"];
-      const bool threw = ThrowsWhenNthFails(n, [&] { member = row.source; });
+      const bool threw = ThrowsWhenAllocationsFail(
+          FailNthAllocation, n, [&] { member = row.source; });
       const JsonVariant& now = holder.At(u"member");
       if (!threw) {
         EXPECT_EQ(now, row.source);
@@ -188,7 +174,8 @@ TEST(AllocationFailure, ToJsonTextLeavesObjectUnchanged) {
     const std::string expected = object.ToJsonText();
     const std::size_t allocations = Sweep([&](std::size_t n) {
       std::optional<std::string> text;
-      ThrowsWhenNthFails(n, [&] { text.emplace(object.ToJsonText()); });
+      ThrowsWhenAllocationsFail(FailNthAllocation, n,
+                                [&] { text.emplace(object.ToJsonText()); });
       if (text) {
         EXPECT_EQ(*text, expected);
       }
@@ -205,7 +192,8 @@ void SweepToJsonObj(Record& record) {
   const CJsonObj before = ToJsonObj(record);
   const std::size_t allocations = Sweep([&](std::size_t n) {
     std::optional<CJsonObj> written;
-    ThrowsWhenNthFails(n, [&] { written.emplace(ToJsonObj(record)); });
+    ThrowsWhenAllocationsFail(FailNthAllocation, n,
+                              [&] { written.emplace(ToJsonObj(record)); });
     if (written) {
       EXPECT_EQ(*written, before);
     }
@@ -235,7 +223,7 @@ TEST(AllocationFailure, RecordConstructionReleasesWhatItBuilt) {
   const CJsonObj expected = ToJsonObj(reference);
   const std::size_t allocations = Sweep([&](std::size_t n) {
     std::optional<CDevConfig> config;
-    ThrowsWhenNthFails(n, [&] { config.emplace(); });
+    ThrowsWhenAllocationsFail(FailNthAllocation, n, [&] { config.emplace(); });
     if (config) {
       EXPECT_EQ(ToJsonObj(*config), expected);
     }

@@ -16,6 +16,7 @@ std::atomic<std::size_t> g_allocationsUntilFailure{0};
 // Whether every allocation after the failing one fails too.
 std::atomic<bool> g_keepFailing{false};
 std::atomic<bool> g_failed{false};
+std::atomic<std::size_t> g_failures{0};
 // Written only while no failure is armed; arming publishes it.
 std::exception_ptr g_failureException;
 thread_local std::size_t t_allocations = 0;
@@ -30,6 +31,7 @@ bool ShouldFail() noexcept {
   if (g_allocationsUntilFailure.fetch_sub(1) != 1) return false;
   if (g_keepFailing.load()) g_allocationsUntilFailure.store(1);
   g_failed.store(true);
+  g_failures.fetch_add(1);
   return true;
 }
 
@@ -60,6 +62,7 @@ void Arm(std::size_t n, std::thread::id thread, bool countOthers,
          bool keepFailing = false) {
   g_allocationsUntilFailure.store(0);
   g_failed.store(false);
+  g_failures.store(0);
   g_chosenThread.store(thread);
   g_countOthers.store(countOthers);
   g_keepFailing.store(keepFailing);
@@ -90,6 +93,8 @@ void CancelAllocationFailure() {
 }
 
 bool AllocationFailureHappened() { return g_failed.load(); }
+
+std::size_t AllocationFailures() { return g_failures.load(); }
 
 std::size_t AllocationsOnThisThread() { return t_allocations; }
 

@@ -2,7 +2,10 @@
 
 #include <cstddef>
 #include <exception>
+#include <new>
 #include <thread>
+
+#include <gtest/gtest.h>
 
 // A test-only hook into the global operator new of the test executable that
 // links this file: it can make one chosen allocation throw std::bad_alloc.
@@ -36,6 +39,9 @@ void CancelAllocationFailure();
 // Whether the armed failure has happened since it was armed.
 bool AllocationFailureHappened();
 
+// How many allocations have failed since the failure was armed.
+std::size_t AllocationFailures();
+
 // Allocations made on the calling thread since the process started.
 std::size_t AllocationsOnThisThread();
 
@@ -43,3 +49,24 @@ std::size_t AllocationsOnThisThread();
 // taken back, counted over all threads: equal before and after an operation
 // when that operation leaked nothing. Over-aligned allocations are not seen.
 std::ptrdiff_t LiveAllocations();
+
+// Arms a failure on this thread with arm(n) (FailNthAllocation or
+// FailAllocationsFrom), runs operation and cancels the failure; returns
+// whether operation threw std::bad_alloc. A failure that did not come out as
+// std::bad_alloc was swallowed somewhere, and the result cannot be trusted:
+// the test fails.
+template <typename Operation>
+bool ThrowsWhenAllocationsFail(void (*arm)(std::size_t, std::thread::id),
+                               std::size_t n, const Operation& operation) {
+  bool threw = false;
+  arm(n, std::this_thread::get_id());
+  try {
+    operation();
+  } catch (const std::bad_alloc&) {
+    threw = true;
+  }
+  const bool failed = AllocationFailureHappened();
+  CancelAllocationFailure();
+  EXPECT_EQ(threw, failed) << "failure swallowed";
+  return threw;
+}
