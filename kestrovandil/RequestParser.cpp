@@ -88,8 +88,7 @@ Place WhereStringEncodesNothing(std::string_view what, std::string_view token) {
 struct Member {
   const char* name;
   std::string* text;
-  bool present = false;
-  bool isString = false;
+  enum class Read { kNot, kString, kOther } read = Read::kNot;
 };
 
 // Takes the reader's events: keeps the four members of the root object,
@@ -158,8 +157,9 @@ class CRequestHandler {
     if (!fault_.ok()) return std::move(fault_);
     if (!rootIsObject_) return BadRequest("not a JSON object");
     for (const Member& member : members_) {
-      const char* fault = !member.present    ? " is missing"
-                          : !member.isString ? " is not a string"
+      const char* fault = member.read == Member::Read::kNot ? " is missing"
+                          : member.read == Member::Read::kOther
+                              ? " is not a string"
                           : member.text->find('\0') != std::string::npos
                               ? " contains a NUL character"
                               : nullptr;
@@ -172,8 +172,7 @@ class CRequestHandler {
   // The value of the member that the last key named, or the start of it.
   void Take(bool isString) {
     if (pending_ == nullptr) return;
-    pending_->present = true;
-    pending_->isString = isString;
+    pending_->read = isString ? Member::Read::kString : Member::Read::kOther;
     pending_ = nullptr;
   }
   bool Value(bool isString) {
