@@ -215,6 +215,26 @@ TEST(CJsonValue, SelfAssignmentLeavesValueUnchanged) {
   }
 }
 
+#if !defined(NDEBUG)
+// Moving in a tree that holds the handle's own value would make the tree
+// own itself; builds with assertions stop there, and only there: not for a
+// tree built before or after the handle's object, nor for another value.
+TEST(CJsonValue, MovingATreeIntoItsOwnMemberAsserts) {
+  CJsonObj before;
+  for (char16_t key = u'a'; key <= u'z'; ++key)
+    before[std::u16string(1, key)] = 1;
+  CJsonObj tree{{u"k", 1}};
+  CJsonObj after = before;
+  CJsonValue handle = tree[u"k"];
+  handle = std::move(before);
+  handle = std::move(after);
+  handle = std::vector<CJsonObj>(2);
+  handle = 1;
+  CJsonValue own = tree[u"k"];
+  EXPECT_DEATH(own = std::move(tree), "moving a tree into its own member");
+}
+#endif
+
 TEST(CJsonValue, HandleSurvivesLaterInsertions) {
   CJsonObj object;
   CJsonValue handle = object[u"a"];
