@@ -231,8 +231,13 @@ Kind ExpectedKind(std::string_view text, std::optional<nlohmann::json>& json) {
     return Kind::kNone;
   }
   // The text is whole up to the bad string, which is the first fault unless
-  // it stands where no string may: outside a string, or in one that the
-  // grammar refuses there, as it refuses an empty string in its place.
+  // the grammar refuses it there: outside a string or inside an escape,
+  // where the cleaned text breaks at once too, or in a string that may not
+  // stand there, as an empty string in its place may not.
+  const Reading whole = Read(cleaned.text);
+  if (whole.fault == Kind::kGrammar && whole.faultByte == bad + 1) {
+    return Kind::kGrammar;
+  }
   const std::optional<std::size_t> quote = OpeningQuote(cleaned.text, bad);
   if (!quote) return Kind::kGrammar;
   const Reading instead = Read(cleaned.text.substr(0, *quote) + "\"\"");

@@ -322,6 +322,11 @@ TEST(ConvertTaskStart, ReportsUnusableInputFiles) {
        2, "audio file not found: missing.wav"},
       {RequestText("invalid string: ill-formed UTF-8 byte", dir.modelPath()), 2,
        "audio file not found: invalid string: ill-formed UTF-8 byte"},
+      // Names below the root are no members of the request, and reading
+      // goes on after them.
+      {R"({"x":{"file_path":"inner.wav"},"file_path":"missing.wav",)"
+       R"("model_path":"m","lang":"zh","prompt":""})",
+       2, "audio file not found: missing.wav"},
       {RequestText(audio, missing), 4, "model file not found: " + missing},
       // The model is checked before the audio is read.
       {RequestText(noise, missing), 4, "model file not found: " + missing},
