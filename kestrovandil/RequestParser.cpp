@@ -31,11 +31,6 @@ static_assert(NLOHMANN_JSON_VERSION_MAJOR == 3 &&
               "check the reader's messages for strings that encode nothing");
 enum class Place { kNone, kValue, kName };
 
-bool IsHex(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') ||
-         (c >= 'A' && c <= 'F');
-}
-
 // Whether the \u escape that broke off ends the string token (its bytes up to
 // the fault, from the opening quote) right after a high surrogate's escape.
 // That surrogate has lost its pair before the escape broke, so it is the
@@ -45,16 +40,22 @@ bool BrokenEscapeFollowsHighSurrogate(std::string_view token) {
   // and the byte that is none.
   const std::size_t broken = token.rfind("\\u");
   if (broken == std::string_view::npos || broken < 7) return false;
-  const std::string_view high = token.substr(broken - 6, 6);
-  if (!high.starts_with("\\u") || (high[2] != 'd' && high[2] != 'D') ||
-      std::string_view("89abAB").find(high[3]) == std::string_view::npos ||
-      !IsHex(high[4]) || !IsHex(high[5])) {
+  const std::size_t high = broken - 6;
+  if (!token.substr(high).starts_with("\\ud") &&
+      !token.substr(high).starts_with("\\uD")) {
     return false;
   }
-  // Its backslash begins an escape only after an even run of them.
-  std::size_t before = broken - 6;
-  while (before > 0 && token[before - 1] == '\\') --before;
-  return (broken - 6 - before) % 2 == 0;
+  if (std::string_view("89abAB").find(token[high + 3]) ==
+      std::string_view::npos) {
+    return false;
+  }
+  // Those bytes are an escape, which the reader has checked, only when an
+  // even run of backslashes stands before theirs.
+  bool even = true;
+  for (std::size_t at = high; at > 0 && token[at - 1] == '\\'; --at) {
+    even = !even;
+  }
+  return even;
 }
 
 Place WhereStringEncodesNothing(std::string_view what, std::string_view token) {
@@ -69,16 +70,12 @@ Place WhereStringEncodesNothing(std::string_view what, std::string_view token) {
   const auto* reason =
       std::find_if(kReasons.begin(), kReasons.end(),
                    [head](std::string_view r) { return head.ends_with(r); });
-  std::size_t reasonSize = 0;
-  if (reason != kReasons.end()) {
-    reasonSize = reason->size();
-  } else if (head.ends_with(kBrokenEscape) &&
-             BrokenEscapeFollowsHighSurrogate(token)) {
-    reasonSize = kBrokenEscape.size();
-  } else {
-    return Place::kNone;
-  }
-  const std::string_view context = head.substr(0, head.size() - reasonSize);
+  const bool brokenAfterHigh = reason == kReasons.end() &&
+                               head.ends_with(kBrokenEscape) &&
+                               BrokenEscapeFollowsHighSurrogate(token);
+  if (reason == kReasons.end() && !brokenAfterHigh) return Place::kNone;
+  const std::string_view context = head.substr(
+      0, head.size() - (brokenAfterHigh ? kBrokenEscape : *reason).size());
   // Elsewhere the string stands where no string may, which comes first.
   if (context.ends_with(" value - ")) return Place::kValue;
   if (context.ends_with(" object key - ")) return Place::kName;

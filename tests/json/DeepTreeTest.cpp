@@ -7,6 +7,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -123,16 +124,20 @@ TEST(CJsonObj, DeepTreesFreeCopyAndCompareOnASmallStack) {
   }
   // Out of memory, the free of a tree asks once for memory, however many of
   // its subtrees reach below the depth it frees by recursion; the next free
-  // asks again.
-  const std::size_t deeper = CJsonObj::kRecursiveDepth + 10;
-  for (const int freeing : {1, 2}) {
-    SCOPED_TRACE(freeing);
-    const std::ptrdiff_t live = LiveAllocations();
-    std::vector<CJsonObj> subtrees(1000, Chain(kObjects, deeper));
-    CJsonObj tree{{u"a", std::move(subtrees)}};
-    EXPECT_EQ(FailuresWhileFreeing(std::move(tree)), 1u);
-    EXPECT_EQ(LiveAllocations(), live) << "leaked";
-  }
+  // asks again. The two are the first frees of a new thread.
+  const CJsonObj subtrees{
+      {u"a", std::vector<CJsonObj>(
+                 1000, Chain(kObjects, CJsonObj::kRecursiveDepth + 10))}};
+  const std::ptrdiff_t live = LiveAllocations();
+  CJsonObj trees[] = {subtrees, subtrees};
+  std::size_t failures[2] = {};
+  std::thread([&] {
+    for (int i = 0; i < 2; ++i)
+      failures[i] = FailuresWhileFreeing(std::move(trees[i]));
+  }).join();
+  EXPECT_EQ(failures[0], 1u);
+  EXPECT_EQ(failures[1], 1u);
+  EXPECT_EQ(LiveAllocations(), live) << "leaked";
   RunOnStackOf(kWindowsDefaultStack, [] {
     const CJsonObj chain = Chain(kAlternating, 66'667);
     CJsonObj copy = chain;
