@@ -84,8 +84,11 @@ else
             print "Signed-By: " key
           }
       }
-      exit (w[i] == uri || w[i] == uri "/") ? 0 : 3
-    }' "$file") || refuse "apt's entry $entry does not name $uri"
+      named = w[i] == uri || w[i] == uri "/"
+      exit
+    }
+    END { exit named ? 0 : 3 }' "$file") ||
+    refuse "apt's entry $entry does not name $uri"
 fi
 
 printf 'Types: deb-src\nURIs: %s\nSuites: %s\nComponents: main\n' \
