@@ -97,9 +97,9 @@ windows-deps:
 	  $(TEST_PACKAGES)
 
 # jsoncpp, GoogleTest and nlohmann::json for Windows, built again when their
-# script or the toolchain changes (see docs/building.md).
+# scripts or the toolchain change (see docs/building.md).
 build/windows-deps/prefix/.complete: scripts/build-windows-deps.sh \
-  cmake/MinGW.cmake | windows-deps
+  scripts/debian-source.sh cmake/MinGW.cmake | windows-deps
 	@scripts/build-windows-deps.sh $(CURDIR)/cmake/MinGW.cmake \
 	  $(CURDIR)/build/windows-deps/work $(CURDIR)/build/windows-deps/prefix
 

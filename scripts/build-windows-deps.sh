@@ -7,54 +7,25 @@
 # is header-only, as Debian's own headers and CMake files.
 #
 # The source package comes through an apt configuration of our own under
-# WORK: a deb-src line for the Debian mirror that this machine's apt sources
-# already name, with its own lists and cache, so the system's configuration
-# and lists stay as they are; apt checks the signatures with the keyring the
-# system source names. The last line says what jsoncpp was built from.
+# WORK: a deb-src source for the Debian archive that apt already knows for
+# this release (debian-source.sh), with its own lists and cache, so the
+# system's configuration and lists stay as they are; apt checks the
+# signatures with the key that the system's entry names. The last line says
+# what jsoncpp was built from.
 #
 # usage: build-windows-deps.sh TOOLCHAIN_FILE WORK PREFIX
 set -euo pipefail
 toolchain=$1 work=$2 prefix=$3
+# Chosen before anything is removed, so a machine that apt knows no Debian
+# archive on keeps what it had.
+source_stanza=$("$(dirname "$0")/debian-source.sh")
 rm -rf "$work" "$prefix"
 mkdir -p "$work/apt/lists/partial" "$work/apt/cache/archives/partial" \
   "$work/apt/sources.list.d" "$work/src"
-
-# The first Debian source (not debian-security, whose suites are
-# -security) among the system's one-line and deb822 sources.
-mirror="" suite="" keyring=""
-read_deb822() {
-  awk -v RS='' '/(^|\n)Types:[^\n]*deb/ && /(^|\n)URIs:/ {
-      uri = suite = key = ""
-      n = split($0, lines, "\n")
-      for (i = 1; i <= n; i++) {
-        if (lines[i] ~ /^URIs:/) { split(lines[i], f, " "); uri = f[2] }
-        if (lines[i] ~ /^Suites:/) { split(lines[i], f, " "); suite = f[2] }
-        if (lines[i] ~ /^Signed-By:/) { split(lines[i], f, " "); key = f[2] }
-      }
-      if (uri != "" && suite !~ /-security$/) { print uri, suite, key; exit }
-    }' "$@"
-}
-read_one_line() {
-  sed -n 's/^deb\(-src\)\? \(\[[^]]*signed-by=\([^] ]*\)[^]]*\] \)\?\([^ ]*\) \([^ ]*\) .*/\4 \5 \3/p' "$@" |
-    awk '$2 !~ /-security$/ { print; exit }'
-}
-shopt -s nullglob
-sources=(/etc/apt/sources.list.d/*.sources)
-lists=(/etc/apt/sources.list /etc/apt/sources.list.d/*.list)
-existing_lists=()
-for list in "${lists[@]}"; do [ -f "$list" ] && existing_lists+=("$list"); done
-found=""
-[ ${#sources[@]} -gt 0 ] && found=$(read_deb822 "${sources[@]}")
-[ -z "$found" ] && [ ${#existing_lists[@]} -gt 0 ] &&
-  found=$(read_one_line "${existing_lists[@]}")
-read -r mirror suite keyring <<<"$found" || true
-if [ -z "$mirror" ] || [ -z "$suite" ]; then
-  echo "build-windows-deps: no Debian mirror in this machine's apt sources" >&2
-  exit 1
-fi
-signed_by=""
-[ -n "$keyring" ] && signed_by="[signed-by=$keyring] "
-echo "deb-src ${signed_by}$mirror $suite main" >"$work/apt/sources.list"
+: >"$work/apt/sources.list"
+echo "$source_stanza" >"$work/apt/sources.list.d/debian.sources"
+mirror=$(sed -n 's/^URIs: //p' <<<"$source_stanza")
+suite=$(sed -n 's/^Suites: //p' <<<"$source_stanza")
 
 apt_options=(
   -o "Dir::Etc::sourcelist=$work/apt/sources.list"

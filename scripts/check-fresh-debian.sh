@@ -9,8 +9,17 @@
 #
 # usage: check-fresh-debian.sh RELEASE [MIRROR]
 set -euo pipefail
-if [ $# -lt 1 ] || [ $# -gt 2 ]; then
-  echo "usage: $0 RELEASE [MIRROR]" >&2
+# RELEASE names the directory removed as root, so it is a release's name
+# and nothing else: lower-case letters, as Debian's codenames and
+# debootstrap's scripts are (no "..", no "/", no suite such as
+# bookworm-backports). Checked first, so it needs no root to be tried; the
+# letters are spelt out, as a range may take in others in some locales.
+release_name() {
+  case $1 in '' | *[!abcdefghijklmnopqrstuvwxyz]*) return 1 ;; esac
+}
+if [ $# -lt 1 ] || [ $# -gt 2 ] || ! release_name "$1"; then
+  echo "usage: $0 RELEASE [MIRROR], RELEASE a Debian release's name in" \
+    "lower-case letters (bookworm, trixie)" >&2
   exit 2
 fi
 release=$1 mirror=${2:-http://deb.debian.org/debian}

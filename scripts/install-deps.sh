@@ -14,10 +14,12 @@ if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
   exit 0
 fi
 
+# Installed is the status word alone: a held package ("hold ok installed")
+# or one marked for removal is there all the same.
 missing=()
 for package in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null |
-      grep -q 'install ok installed'; then
+  if ! dpkg-query -W -f='${Status}\n' "$package" 2>/dev/null |
+      awk '$3 == "installed" { found = 1 } END { exit !found }'; then
     missing+=("$package")
   fi
 done
@@ -34,6 +36,18 @@ if [ "$(id -u)" -ne 0 ]; then
   sudo=(sudo)
 fi
 echo "install-deps: installing ${missing[*]}"
-"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+# One failing source (a third party's, say) fails the whole update with
+# apt's status 100, yet the lists of the others, Debian's among them, may
+# serve the install: then the install decides. Any other status (sudo
+# refused, say) stops here.
+status=0
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq ||
+  status=$?
+case $status in
+  0) ;;
+  100) echo "install-deps: apt-get update failed for a source (apt's" \
+    "messages above name it); installing from the lists apt has" >&2 ;;
+  *) exit "$status" ;;
+esac
 "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
