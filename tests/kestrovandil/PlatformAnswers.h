@@ -13,4 +13,8 @@ extern const char kQuotedAudioPathAnswer[];
 // Whether the process holds the file open. Throws when it cannot tell.
 [[nodiscard]] bool HeldOpen(const std::string& path);
 
+// Whether a child process started now would inherit a descriptor or handle
+// that the process holds onto the file. Throws when it cannot tell.
+[[nodiscard]] bool InheritedByChildren(const std::string& path);
+
 #endif  // CONVERSION_TESTS_KESTROVANDIL_PLATFORMANSWERS_H_
