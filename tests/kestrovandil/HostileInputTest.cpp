@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <json/value.h>
@@ -154,9 +155,10 @@ TEST(ConvertTaskStart, RefusesNamedPipesAtOnce) {
 
 // Paths that name no plain file of the test's own, each at the audio path,
 // then at the model path. A device must not even be looked at: the look
-// refuses it, which is all that tells that it was not opened. The Windows
-// rows name devices in their every form, and last names that only resemble
-// a device's.
+// refuses it, which is all that tells that it was not opened. Nor does a
+// file object that opened nothing close anything when it goes, descriptor 0
+// included. The Windows rows name devices in their every form, and last
+// names that only resemble a device's.
 TEST(ConvertTaskStart, ReportsPathsNobodyControls) {
   using Kind = kestrovandil::CInputFile::PathInfo::Kind;
   const CTestDir dir;
@@ -167,6 +169,11 @@ TEST(ConvertTaskStart, ReportsPathsNobodyControls) {
 #if !defined(_WIN32)
   const std::string loop = (dir.path() / "loop").string();
   std::filesystem::create_symlink(loop, loop);
+  // Under ctest standard input may be closed; descriptor 0 closed by a file
+  // object that never opened one must show.
+  if (fcntl(0, F_GETFD) < 0) {
+    ASSERT_EQ(open("/dev/null", O_RDONLY), 0);
+  }
 #endif
   const struct {
     std::string path;
@@ -210,6 +217,7 @@ TEST(ConvertTaskStart, ReportsPathsNobodyControls) {
   };
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.path);
+    const std::vector<int> held = OpenDescriptors();
     EXPECT_EQ(kestrovandil::CInputFile::Look(row.path).kind, row.look);
     const Json::Value atAudio =
         StartOnce(RequestText(row.path, dir.modelPath()).c_str());
@@ -218,6 +226,7 @@ TEST(ConvertTaskStart, ReportsPathsNobodyControls) {
     const Json::Value atModel = StartOnce(RequestText(audio, row.path).c_str());
     EXPECT_EQ(atModel["code"], 4);
     EXPECT_EQ(atModel["message"], row.modelMessage + row.path);
+    EXPECT_EQ(OpenDescriptors(), held);
   }
 }
 

@@ -2,6 +2,7 @@
 #define CONVERSION_TESTS_KESTROVANDIL_PLATFORMANSWERS_H_
 
 #include <string>
+#include <vector>
 
 // Where the platforms answer the same question differently, each platform's
 // file gives its own answer.
@@ -16,5 +17,9 @@ extern const char kQuotedAudioPathAnswer[];
 // Whether a child process started now would inherit a descriptor or handle
 // that the process holds onto the file. Throws when it cannot tell.
 [[nodiscard]] bool InheritedByChildren(const std::string& path);
+
+// The descriptors that the process holds, in ascending order; none on
+// Windows (see its file).
+[[nodiscard]] std::vector<int> OpenDescriptors();
 
 #endif  // CONVERSION_TESTS_KESTROVANDIL_PLATFORMANSWERS_H_

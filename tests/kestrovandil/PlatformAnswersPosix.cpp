@@ -1,8 +1,10 @@
 #include <fcntl.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "PlatformAnswers.h"
 
@@ -27,4 +29,15 @@ bool InheritedByChildren(const std::string& path) {
     if (flags >= 0 && (flags & FD_CLOEXEC) == 0) return true;
   }
   return false;
+}
+
+// Without the one that the listing itself held.
+std::vector<int> OpenDescriptors() {
+  std::vector<int> open;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+    open.push_back(std::stoi(fd.path().filename()));
+  }
+  std::erase_if(open, [](int fd) { return fcntl(fd, F_GETFD) < 0; });
+  std::ranges::sort(open);
+  return open;
 }
