@@ -209,11 +209,13 @@ TEST(ConvertTaskStart, ReportsUnusableInputFiles) {
   std::string siblings = R"("x":[[])";
   for (int i = 1; i < 5000; ++i) siblings += ",[]";
   siblings = WithMember(siblings + "]");
-  const struct {
+  const std::string readsNothing = FileThatReadsNothing();
+  struct Row {
     std::string request;
     int code;
     std::string message;
-  } kRows[] = {
+  };
+  std::vector<Row> rows = {
       {kDriverRequest, 2,
        R"(audio file not found: D:\Common\Destkop\test.wav)"},
       {RequestText("", dir.modelPath()), 2, "audio file not found: "},
@@ -259,12 +261,21 @@ TEST(ConvertTaskStart, ReportsUnusableInputFiles) {
       {RequestText(audio, folder), 4,
        "model file is not a regular file: " + folder},
   };
-  for (const auto& row : kRows) {
+  if (!readsNothing.empty()) {
+    rows.push_back({RequestText(audio, readsNothing), 4,
+                    "model file cannot be read: " + readsNothing});
+  }
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.message);
     const Json::Value result = StartOnce(row.request.c_str());
     EXPECT_EQ(result["code"], row.code);
     EXPECT_EQ(result["message"], row.message);
     EXPECT_EQ(result["data"], "");
+  }
+  if (readsNothing.empty()) {
+    GTEST_SKIP() << "no file here whose size is not 0 but whose read gives "
+                    "nothing (on Linux an empty sysfs uevent; none on "
+                    "Windows): not checked as the model file";
   }
 }
 

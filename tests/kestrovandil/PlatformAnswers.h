@@ -22,4 +22,8 @@ extern const char kQuotedAudioPathAnswer[];
 // Windows (see its file).
 [[nodiscard]] std::vector<int> OpenDescriptors();
 
+// A regular file whose size is not 0 but whose first read gives no byte, or
+// "" when the machine has none.
+[[nodiscard]] std::string FileThatReadsNothing();
+
 #endif  // CONVERSION_TESTS_KESTROVANDIL_PLATFORMANSWERS_H_
