@@ -421,6 +421,9 @@ TEST(ConvertTaskStart, ReportsWhereAFailedReadStopped) {
   // Streamed data's share is of what the size leaves after the headers.
   const std::string streamed = StreamedWavFile(4 * kBlock, blocks);
   constexpr std::size_t kFmtEnd = 12 + 24;
+  const std::string three =
+      RiffWave(Chunk("fmt ", FmtBody(kPcm, 1, 16000, 16)) +
+               Chunk("data", std::string(3 * kBlock, '\0')));
   const struct {
     const char* name;
     std::string served;  // the bytes before the failure
@@ -430,6 +433,9 @@ TEST(ConvertTaskStart, ReportsWhereAFailedReadStopped) {
       {"declared size", declared.substr(0, declared.size() - kBlock), 0, 0.5},
       {"streamed after a large chunk",
        streamed.substr(0, streamed.size() - kBlock), streamed.size(), 0.5},
+      // The block that failed counts for nothing, at all four decimals.
+      {"halfway through a 64 KiB block",
+       three.substr(0, three.size() - kBlock * 3 / 2), 0, 0.3333},
       {"in a chunk header", declared.substr(0, kFmtEnd + 4), 0, 0.0},
       {"in a skipped chunk", streamed.substr(0, kFmtEnd + 8 + 100),
        streamed.size(), 0.0},
