@@ -233,30 +233,47 @@ TEST(ConvertTaskStart, ReportsPathsNobodyControls) {
 // jsoncpp reports a failed allocation of its own as Json::RuntimeError. Each
 // allocation of a start fails in turn, thrown that way, and every one of
 // them must come back as the internal error, never as a bad request, and
-// leave the task "failed".
+// leave the task "failed", with the progress it had reached: the last ones
+// come once all the audio is read, in writing the result.
 TEST(ConvertTaskStart, ReportsAFailedAllocationAsInternalError) {
-  const std::string request = RequestText("missing.wav", "missing.bin");
+  const CTestDir dir;
+  const std::string audio =
+      dir.Write("audio.wav", WavFile(kPcm, 1, 16000, 16, 160));
+  const struct {
+    std::string request;
+    int code;         // once nothing fails
+    double progress;  // after the last failure
+  } kRows[] = {
+      {RequestText("missing.wav", "missing.bin"), 2, 0.0},
+      {RequestText(audio, dir.modelPath()), 0, 1.0},
+  };
   const TaskPtr task = MakeTask();
-  std::size_t failures = 0;
-  for (std::size_t n = 1;; ++n) {
-    SCOPED_TRACE(n);
-    SetAllocationFailureException(std::make_exception_ptr(Json::RuntimeError(
-        "in Json::Value::duplicateStringValue(): Failed to allocate string "
-        "value buffer")));
-    FailNthAllocation(n);
-    const char* text = ConvertTaskStart(task.get(), request.c_str());
-    const bool failed = AllocationFailureHappened();
-    CancelAllocationFailure();
-    const std::string result = text;
-    if (!failed) {
-      EXPECT_EQ(ParseText(result.c_str())["code"], 2);
-      break;
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.request);
+    std::size_t failures = 0;
+    Json::Value status;
+    for (std::size_t n = 1;; ++n) {
+      SCOPED_TRACE(n);
+      SetAllocationFailureException(std::make_exception_ptr(Json::RuntimeError(
+          "in Json::Value::duplicateStringValue(): Failed to allocate string "
+          "value buffer")));
+      FailNthAllocation(n);
+      const char* text = ConvertTaskStart(task.get(), row.request.c_str());
+      const bool failed = AllocationFailureHappened();
+      CancelAllocationFailure();
+      const std::string result = text;
+      if (!failed) {
+        EXPECT_EQ(ParseText(result.c_str())["code"], row.code);
+        break;
+      }
+      ++failures;
+      EXPECT_EQ(result, R"({"code":7,"data":"","message":"internal error"})");
+      status = ParseText(ConvertTaskStatus(task.get(), ""));
+      EXPECT_EQ(status["state"], "failed");
     }
-    ++failures;
-    EXPECT_EQ(result, R"({"code":7,"data":"","message":"internal error"})");
-    EXPECT_EQ(ParseText(ConvertTaskStatus(task.get(), ""))["state"], "failed");
+    EXPECT_GT(failures, 10u);
+    EXPECT_EQ(status["progress"], row.progress);
   }
-  EXPECT_GT(failures, 10u);
   // And a status call that runs out of memory is one too.
   FailNthAllocation(1);
   const std::string status = ConvertTaskStatus(task.get(), "");
