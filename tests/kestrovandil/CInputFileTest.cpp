@@ -18,6 +18,7 @@
 #include <windows.h>
 #endif
 
+#include "PlatformAnswers.h"
 #include "TaskTesting.h"
 #include "kestrovandil/AudioSource.h"
 
@@ -81,7 +82,8 @@ class CDeepFile {
 // tells a file's identity only through an open handle, the open confirms the
 // kind alone; paths past MAX_PATH open there as any other. An open that
 // fails for another reason than a missing file, such as a loop of links or a
-// file that another process holds without sharing, is a failure.
+// file that another process holds without sharing, is a failure. No child
+// process inherits what is opened.
 TEST(CInputFile, OpensOnlyTheRegularFileItLookedAt) {
   const CTestDir dir;
   enum class Swap {
@@ -187,6 +189,8 @@ TEST(CInputFile, OpensOnlyTheRegularFileItLookedAt) {
     kestrovandil::AudioInput audio;
     ASSERT_TRUE(kestrovandil::OpenAudioFile(path, audio).ok());
     EXPECT_EQ(audio.size, row.size);
+    EXPECT_TRUE(HeldOpen(path));
+    EXPECT_FALSE(InheritedByChildren(path));
   }
 }
 

@@ -270,11 +270,13 @@ TEST(ConvertTaskStart, ReportsUnusableInputFiles) {
   std::string siblings = R"("x":[[])";
   for (int i = 1; i < 5000; ++i) siblings += ",[]";
   siblings = WithMember(siblings + "]");
-  const struct {
+  const std::string readsNothing = FileThatReadsNothing();
+  struct Row {
     std::string request;
     int code;
     std::string message;
-  } kRows[] = {
+  };
+  std::vector<Row> rows = {
       {kDriverRequest, 2,
        R"(audio file not found: D:\Common\Destkop\test.wav)"},
       {RequestText("", dir.modelPath()), 2, "audio file not found: "},
@@ -334,12 +336,21 @@ TEST(ConvertTaskStart, ReportsUnusableInputFiles) {
       {RequestText(audio, folder), 4,
        "model file is not a regular file: " + folder},
   };
-  for (const auto& row : kRows) {
+  if (!readsNothing.empty()) {
+    rows.push_back({RequestText(audio, readsNothing), 4,
+                    "model file cannot be read: " + readsNothing});
+  }
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.message);
     const Json::Value result = StartOnce(row.request.c_str());
     EXPECT_EQ(result["code"], row.code);
     EXPECT_EQ(result["message"], row.message);
     EXPECT_EQ(result["data"], "");
+  }
+  if (readsNothing.empty()) {
+    GTEST_SKIP() << "no file here whose size is not 0 but whose read gives "
+                    "nothing (on Linux an empty sysfs uevent; none on "
+                    "Windows): not checked as the model file";
   }
 }
 
@@ -505,6 +516,9 @@ TEST(ConvertTaskStart, ReportsWhereAFailedReadStopped) {
   // Streamed data's share is of what the size leaves after the headers.
   const std::string streamed = StreamedWavFile(4 * kBlock, blocks);
   constexpr std::size_t kFmtEnd = 12 + 24;
+  const std::string three =
+      RiffWave(Chunk("fmt ", FmtBody(kPcm, 1, 16000, 16)) +
+               Chunk("data", std::string(3 * kBlock, '\0')));
   const struct {
     const char* name;
     std::string served;  // the bytes before the failure
@@ -514,6 +528,9 @@ TEST(ConvertTaskStart, ReportsWhereAFailedReadStopped) {
       {"declared size", declared.substr(0, declared.size() - kBlock), 0, 0.5},
       {"streamed after a large chunk",
        streamed.substr(0, streamed.size() - kBlock), streamed.size(), 0.5},
+      // The block that failed counts for nothing, at all four decimals.
+      {"halfway through a 64 KiB block",
+       three.substr(0, three.size() - kBlock * 3 / 2), 0, 0.3333},
       {"in a chunk header", declared.substr(0, kFmtEnd + 4), 0, 0.0},
       {"in a skipped chunk", streamed.substr(0, kFmtEnd + 8 + 100),
        streamed.size(), 0.0},

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <json/value.h>
@@ -154,9 +155,10 @@ TEST(ConvertTaskStart, RefusesNamedPipesAtOnce) {
 
 // Paths that name no plain file of the test's own, each at the audio path,
 // then at the model path. A device must not even be looked at: the look
-// refuses it, which is all that tells that it was not opened. The Windows
-// rows name devices in their every form, and last names that only resemble
-// a device's.
+// refuses it, which is all that tells that it was not opened. Nor does a
+// file object that opened nothing close anything when it goes, descriptor 0
+// included. The Windows rows name devices in their every form, and last
+// names that only resemble a device's.
 TEST(ConvertTaskStart, ReportsPathsNobodyControls) {
   using Kind = kestrovandil::CInputFile::PathInfo::Kind;
   const CTestDir dir;
@@ -167,6 +169,11 @@ TEST(ConvertTaskStart, ReportsPathsNobodyControls) {
 #if !defined(_WIN32)
   const std::string loop = (dir.path() / "loop").string();
   std::filesystem::create_symlink(loop, loop);
+  // Under ctest standard input may be closed; descriptor 0 closed by a file
+  // object that never opened one must show.
+  if (fcntl(0, F_GETFD) < 0) {
+    ASSERT_EQ(open("/dev/null", O_RDONLY), 0);
+  }
 #endif
   const struct {
     std::string path;
@@ -210,6 +217,7 @@ TEST(ConvertTaskStart, ReportsPathsNobodyControls) {
   };
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.path);
+    const std::vector<int> held = OpenDescriptors();
     EXPECT_EQ(kestrovandil::CInputFile::Look(row.path).kind, row.look);
     const Json::Value atAudio =
         StartOnce(RequestText(row.path, dir.modelPath()).c_str());
@@ -218,36 +226,54 @@ TEST(ConvertTaskStart, ReportsPathsNobodyControls) {
     const Json::Value atModel = StartOnce(RequestText(audio, row.path).c_str());
     EXPECT_EQ(atModel["code"], 4);
     EXPECT_EQ(atModel["message"], row.modelMessage + row.path);
+    EXPECT_EQ(OpenDescriptors(), held);
   }
 }
 
 // jsoncpp reports a failed allocation of its own as Json::RuntimeError. Each
 // allocation of a start fails in turn, thrown that way, and every one of
 // them must come back as the internal error, never as a bad request, and
-// leave the task "failed".
+// leave the task "failed", with the progress it had reached: the last ones
+// come once all the audio is read, in writing the result.
 TEST(ConvertTaskStart, ReportsAFailedAllocationAsInternalError) {
-  const std::string request = RequestText("missing.wav", "missing.bin");
+  const CTestDir dir;
+  const std::string audio =
+      dir.Write("audio.wav", WavFile(kPcm, 1, 16000, 16, 160));
+  const struct {
+    std::string request;
+    int code;         // once nothing fails
+    double progress;  // after the last failure
+  } kRows[] = {
+      {RequestText("missing.wav", "missing.bin"), 2, 0.0},
+      {RequestText(audio, dir.modelPath()), 0, 1.0},
+  };
   const TaskPtr task = MakeTask();
-  std::size_t failures = 0;
-  for (std::size_t n = 1;; ++n) {
-    SCOPED_TRACE(n);
-    SetAllocationFailureException(std::make_exception_ptr(Json::RuntimeError(
-        "in Json::Value::duplicateStringValue(): Failed to allocate string "
-        "value buffer")));
-    FailNthAllocation(n);
-    const char* text = ConvertTaskStart(task.get(), request.c_str());
-    const bool failed = AllocationFailureHappened();
-    CancelAllocationFailure();
-    const std::string result = text;
-    if (!failed) {
-      EXPECT_EQ(ParseText(result.c_str())["code"], 2);
-      break;
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.request);
+    std::size_t failures = 0;
+    Json::Value status;
+    for (std::size_t n = 1;; ++n) {
+      SCOPED_TRACE(n);
+      SetAllocationFailureException(std::make_exception_ptr(Json::RuntimeError(
+          "in Json::Value::duplicateStringValue(): Failed to allocate string "
+          "value buffer")));
+      FailNthAllocation(n);
+      const char* text = ConvertTaskStart(task.get(), row.request.c_str());
+      const bool failed = AllocationFailureHappened();
+      CancelAllocationFailure();
+      const std::string result = text;
+      if (!failed) {
+        EXPECT_EQ(ParseText(result.c_str())["code"], row.code);
+        break;
+      }
+      ++failures;
+      EXPECT_EQ(result, R"({"code":7,"data":"","message":"internal error"})");
+      status = ParseText(ConvertTaskStatus(task.get(), ""));
+      EXPECT_EQ(status["state"], "failed");
     }
-    ++failures;
-    EXPECT_EQ(result, R"({"code":7,"data":"","message":"internal error"})");
-    EXPECT_EQ(ParseText(ConvertTaskStatus(task.get(), ""))["state"], "failed");
+    EXPECT_GT(failures, 10u);
+    EXPECT_EQ(status["progress"], row.progress);
   }
-  EXPECT_GT(failures, 10u);
   // And a status call that runs out of memory is one too.
   FailNthAllocation(1);
   const std::string status = ConvertTaskStatus(task.get(), "");

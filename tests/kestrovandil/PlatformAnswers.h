@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 // Where the platforms answer the same question differently, each platform's
 // file gives its own answer.
@@ -31,5 +32,17 @@ class CBytesBeforeGuardPage {
   std::size_t pagesSize_ = 0;
   char* data_ = nullptr;
 };
+
+// Whether a child process started now would inherit a descriptor or handle
+// that the process holds onto the file. Throws when it cannot tell.
+[[nodiscard]] bool InheritedByChildren(const std::string& path);
+
+// The descriptors that the process holds, in ascending order; none on
+// Windows (see its file).
+[[nodiscard]] std::vector<int> OpenDescriptors();
+
+// A regular file whose size is not 0 but whose first read gives no byte, or
+// "" when the machine has none.
+[[nodiscard]] std::string FileThatReadsNothing();
 
 #endif  // CONVERSION_TESTS_KESTROVANDIL_PLATFORMANSWERS_H_

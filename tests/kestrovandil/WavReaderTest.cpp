@@ -236,6 +236,8 @@ TEST(WavReader, RejectsBrokenAndHostileFiles) {
       {"RIFF" + Le32(4), "file ends inside the RIFF header"},
       {"RIFX" + Le32(4) + "WAVE" + fmt16 + data, "not a RIFF file"},
       {"RIFF" + Le32(4) + "AVI " + fmt16 + data, "not a WAVE file"},
+      {"RIFF" + Le32(4) + "WAVX" + fmt16 + data, "not a WAVE file"},
+      {"RIFF" + Le32(4) + "WAV " + fmt16 + data, "not a WAVE file"},
       {RiffWave(""), "no data chunk"},
       {RiffWave(fmt16), "no data chunk"},
       {RiffWave(fmt16 + "dat"), "file ends inside a chunk header"},
