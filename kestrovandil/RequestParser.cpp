@@ -1,6 +1,5 @@
 #include "kestrovandil/RequestParser.h"
 
-#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstring>
@@ -67,15 +66,16 @@ Place WhereStringEncodesNothing(std::string_view what, std::string_view token) {
   constexpr std::string_view kBrokenEscape =
       "invalid string: '\\u' must be followed by 4 hex digits";
   const std::string_view head = what.substr(0, what.find("; last read: '"));
-  const auto* reason =
-      std::find_if(kReasons.begin(), kReasons.end(),
-                   [head](std::string_view r) { return head.ends_with(r); });
-  const bool brokenAfterHigh = reason == kReasons.end() &&
-                               head.ends_with(kBrokenEscape) &&
-                               BrokenEscapeFollowsHighSurrogate(token);
-  if (reason == kReasons.end() && !brokenAfterHigh) return Place::kNone;
-  const std::string_view context = head.substr(
-      0, head.size() - (brokenAfterHigh ? kBrokenEscape : *reason).size());
+  std::string_view reason;
+  for (const std::string_view known : kReasons) {
+    if (head.ends_with(known)) reason = known;
+  }
+  if (head.ends_with(kBrokenEscape) &&
+      BrokenEscapeFollowsHighSurrogate(token)) {
+    reason = kBrokenEscape;
+  }
+  if (reason.empty()) return Place::kNone;
+  const std::string_view context = head.substr(0, head.size() - reason.size());
   // Elsewhere the string stands where no string may, which comes first.
   if (context.ends_with(" value - ")) return Place::kValue;
   if (context.ends_with(" object key - ")) return Place::kName;
@@ -87,6 +87,21 @@ struct Member {
   std::string* text;
   enum class Read { kNot, kString, kOther } read = Read::kNot;
 };
+
+// Why the member cannot be used, or null.
+const char* FaultOf(const Member& member) {
+  switch (member.read) {
+    case Member::Read::kNot:
+      return " is missing";
+    case Member::Read::kOther:
+      return " is not a string";
+    case Member::Read::kString:
+      break;
+  }
+  return member.text->find('\0') != std::string::npos
+             ? " contains a NUL character"
+             : nullptr;
+}
 
 // Takes the reader's events: keeps the four members of the root object,
 // counts the depth, and stops at the first fault, which it words.
@@ -154,13 +169,9 @@ class CRequestHandler {
     if (!fault_.ok()) return std::move(fault_);
     if (!rootIsObject_) return BadRequest("not a JSON object");
     for (const Member& member : members_) {
-      const char* fault = member.read == Member::Read::kNot ? " is missing"
-                          : member.read == Member::Read::kOther
-                              ? " is not a string"
-                          : member.text->find('\0') != std::string::npos
-                              ? " contains a NUL character"
-                              : nullptr;
-      if (fault != nullptr) return BadRequest(Quoted(member.name) + fault);
+      if (const char* fault = FaultOf(member)) {
+        return BadRequest(Quoted(member.name) + fault);
+      }
     }
     return {};
   }

@@ -227,6 +227,7 @@ TEST(ConvertTaskStart, RejectsBadRequests) {
       {R"({"\ud800\uZZZZ":0})", "a string is not valid UTF-8"},
       {R"({"file_path":"\\ud800\u12)", "not a JSON text"},
       {R"({"file_path":"\u0041\uZZZZ"})", "not a JSON text"},
+      {R"({"file_path":"\ud7ff\u12"})", "not a JSON text"},
       {R"({"file_path":"\ud800\u12\\"})", R"("file_path" is not valid UTF-8)"},
   };
   // Text that the grammar refuses, where nothing reads it and as a whole.
