@@ -27,6 +27,36 @@ CJsonValue AccessMember(CJsonObj::Members& members, Key&& key) {
 
 }  // namespace
 
+namespace {
+
+// What this thread's copies and frees keep while they run: how many objects
+// one inside the other they are copying or freeing by recursion, and whether
+// memory has run out for a list of pending nodes during the free, which the
+// outermost object's destructor forgets at its end. One variable, so that
+// where thread-local storage is allocated on first use (MinGW's emulated
+// TLS), that happens once, when a thread first copies or frees an object,
+// not when memory has already run out.
+struct Walks {
+  std::size_t copyDepth = 0;
+  std::size_t releaseDepth = 0;
+  bool freeOutOfMemory = false;
+};
+thread_local Walks t_walks;
+
+// Counts one more level of recursion while it lives.
+class Nesting {
+ public:
+  explicit Nesting(std::size_t& depth) noexcept : depth_(++depth) {}
+  ~Nesting() { --depth_; }
+  Nesting(const Nesting&) = delete;
+  Nesting& operator=(const Nesting&) = delete;
+
+ private:
+  std::size_t& depth_;
+};
+
+}  // namespace
+
 // A tree nests only through objects: an object alternative, or the objects
 // of an object-array alternative. Each walk below keeps the objects still to
 // visit on a heap stack and handles one object at a time, so the machine
@@ -128,13 +158,13 @@ struct CJsonObj::Tree {
       // Once a stack has failed to grow, no stack is asked to again until
       // the whole free is done: each failure costs an exception, and a tree
       // may hold any number of subtrees that each start a list of their own.
-      if (!outOfMemory || stack_.size() < stack_.capacity()) {
+      if (!t_walks.freeOutOfMemory || stack_.size() < stack_.capacity()) {
         try {
           // Leaves the node where it was should the stack fail to grow.
           stack_.push_back(std::move(node));
           return;
         } catch (...) {
-          outOfMemory = true;
+          t_walks.freeOutOfMemory = true;
         }
       }
       pool_.insert(pool_.end(), std::move(node));
@@ -166,10 +196,6 @@ struct CJsonObj::Tree {
     Pool pool_;
   };
 
-  // Whether memory has run out for a pending list during the free that runs
-  // on this thread; the outermost object's destructor clears it at its end.
-  static thread_local bool outOfMemory;
-
   // Moves out of members, onto pending, each member whose value holds an
   // object that is not empty. What stays behind frees without recursing.
   static void TakeNested(Members& members, Pending& pending) noexcept {
@@ -192,51 +218,29 @@ struct CJsonObj::Tree {
   }
 };
 
-thread_local bool CJsonObj::Tree::outOfMemory = false;
-
-namespace {
-
-// Counts the objects one inside the other that a thread is copying or
-// freeing by recursion, while it lives.
-class Nesting {
- public:
-  explicit Nesting(std::size_t& depth) noexcept : depth_(++depth) {}
-  ~Nesting() { --depth_; }
-  Nesting(const Nesting&) = delete;
-  Nesting& operator=(const Nesting&) = delete;
-
- private:
-  std::size_t& depth_;
-};
-
-thread_local std::size_t copyDepth = 0;
-thread_local std::size_t releaseDepth = 0;
-
-}  // namespace
-
 // The map's own copy clones its nodes as they stand, twice as fast as
 // inserting them one by one, so the shallow levels, all there is in a usual
 // document, take it.
 CJsonObj::CJsonObj(const CJsonObj& other) {
-  if (copyDepth >= kRecursiveDepth) {
+  if (t_walks.copyDepth >= kRecursiveDepth) {
     Tree::Copy(other, *this);
     return;
   }
-  const Nesting nesting(copyDepth);
+  const Nesting nesting(t_walks.copyDepth);
   members_ = other.members_;
 }
 
 CJsonObj::~CJsonObj() {
   if (members_.empty()) return;
-  if (releaseDepth >= kRecursiveDepth) {
+  if (t_walks.releaseDepth >= kRecursiveDepth) {
     Tree::Release(members_);
     return;
   }
   {
-    const Nesting nesting(releaseDepth);
+    const Nesting nesting(t_walks.releaseDepth);
     members_.clear();
   }
-  if (releaseDepth == 0) Tree::outOfMemory = false;
+  if (t_walks.releaseDepth == 0) t_walks.freeOutOfMemory = false;
 }
 
 bool operator==(const CJsonObj& left, const CJsonObj& right) {
@@ -248,16 +252,18 @@ CJsonObj::CJsonObj(
   for (const auto& [key, value] : pairs) (*this)[key] = value;
 }
 
+// In both, the old members leave with an object, so that they are freed as
+// an object's are, as one free.
 CJsonObj& CJsonObj::operator=(const CJsonObj& other) {
-  Members copy = other.members_;
-  members_.swap(copy);
+  CJsonObj copy(other);
+  members_.swap(copy.members_);
   return *this;
 }
 
 CJsonObj& CJsonObj::operator=(CJsonObj&& other) noexcept(
     std::is_nothrow_move_constructible_v<Members>) {
-  Members taken(std::move(other.members_));
-  members_.swap(taken);
+  CJsonObj taken(std::move(other));
+  members_.swap(taken.members_);
   return *this;
 }
 

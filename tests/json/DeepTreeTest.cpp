@@ -90,11 +90,11 @@ CJsonObj& Innermost(const Shape& shape, CJsonObj& chain) {
   }
 }
 
-// The allocations that failed while the tree was freed with every one
-// refused.
-std::size_t FailuresWhileFreeing(CJsonObj&& tree) {
+// The allocations that failed while operation ran with every one refused.
+template <typename Operation>
+std::size_t FailuresWhile(const Operation& operation) {
   FailAllocationsFrom(1);
-  { const CJsonObj freed = std::move(tree); }
+  operation();
   const std::size_t failures = AllocationFailures();
   CancelAllocationFailure();
   return failures;
@@ -118,25 +118,32 @@ TEST(CJsonObj, DeepTreesFreeCopyAndCompareOnASmallStack) {
       EXPECT_TRUE(ThrowsWhenAllocationsFail(FailAllocationsFrom, 1,
                                             [&] { (void)(chain == chain); }));
       EXPECT_EQ(Innermost(row.shape, chain).At(u"a"), JsonVariant(1));
-      EXPECT_EQ(FailuresWhileFreeing(std::move(chain)), 1u);
+      EXPECT_EQ(FailuresWhile([&] { const CJsonObj freed = std::move(chain); }),
+                1u);
       EXPECT_EQ(LiveAllocations(), live) << "leaked";
     });
   }
   // Out of memory, the free of a tree asks once for memory, however many of
-  // its subtrees reach below the depth it frees by recursion; the next free
-  // asks again. The two are the first frees of a new thread.
+  // its subtrees reach below the depth it frees by recursion, and so do the
+  // assignments that free the members they replace; the next free asks
+  // again. The first is the first free of a new thread.
   const CJsonObj subtrees{
       {u"a", std::vector<CJsonObj>(
                  1000, Chain(kObjects, CJsonObj::kRecursiveDepth + 10))}};
+  const CJsonObj empty;
+  std::vector<std::size_t> failures;
+  failures.reserve(4);
   const std::ptrdiff_t live = LiveAllocations();
-  CJsonObj trees[] = {subtrees, subtrees};
-  std::size_t failures[2] = {};
+  CJsonObj trees[] = {subtrees, subtrees, subtrees, subtrees};
   std::thread([&] {
-    for (int i = 0; i < 2; ++i)
-      failures[i] = FailuresWhileFreeing(std::move(trees[i]));
+    for (CJsonObj* tree : {&trees[0], &trees[1]}) {
+      failures.push_back(
+          FailuresWhile([tree] { const CJsonObj freed = std::move(*tree); }));
+    }
+    failures.push_back(FailuresWhile([&] { trees[2] = CJsonObj(); }));
+    failures.push_back(FailuresWhile([&] { trees[3] = empty; }));
   }).join();
-  EXPECT_EQ(failures[0], 1u);
-  EXPECT_EQ(failures[1], 1u);
+  EXPECT_EQ(failures, std::vector<std::size_t>(4, 1));
   EXPECT_EQ(LiveAllocations(), live) << "leaked";
   RunOnStackOf(kWindowsDefaultStack, [] {
     const CJsonObj chain = Chain(kAlternating, 66'667);
