@@ -294,13 +294,15 @@ class CWavParser {
                    : std::min<std::uint64_t>(block.size(), expected - done);
       if (wanted == 0) break;
       const std::size_t got = ReadUpTo(std::span(block).first(wanted));
+      // A block that a read error broke counts for nothing, however much of
+      // it came, so that the share is of whole blocks.
+      if (in_.bad()) return ReadFailed();
       done += got;
-      // Before any failure is told, so that the share shows where reading
-      // stopped; it stays below 1 until all of the data is read.
+      // Before any other failure is told, so that the share shows where
+      // reading stopped; it stays below 1 until all of the data is read.
       if (got > 0 && done < expected) {
         onProgress(static_cast<double>(done) / static_cast<double>(expected));
       }
-      if (in_.bad()) return ReadFailed();
       if (got != wanted) {
         if (streamed) break;
         return Invalid("data chunk is truncated: " + std::to_string(expected) +
