@@ -297,7 +297,8 @@ CONVERSION_REQUEST = {
     "repeated-names-nested": request(extra=',"x":{"a":1,"a":[{"b":0,"b":1}]}'),
     "byte-order-mark": b"\xef\xbb\xbf" + request(),
     # A surrogate escape without its pair before a broken escape, and
-    # brackets whose DOM outgrows the parser's allocation limit.
+    # brackets whose DOM, the oracle's, outgrows the parser's allocation
+    # limit.
     "high-surrogate-then-broken-escape": request(prompt='"\\ud800\\uZZZZ"'),
     "low-surrogate-then-cut-escape": b'{"file_path":"\\udc00\\u12',
     "brackets-131073": b"[" * 131073,

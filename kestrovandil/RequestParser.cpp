@@ -31,12 +31,13 @@ static_assert(NLOHMANN_JSON_VERSION_MAJOR == 3 &&
 enum class Place { kNone, kValue, kName };
 
 // Whether the \u escape that broke off ends the string token (its bytes up to
-// the fault, from the opening quote) right after a high surrogate's escape.
+// the fault from the opening quote, as the reader shows them: control bytes
+// as <U+XXXX>) right after a high surrogate's escape.
 // That surrogate has lost its pair before the escape broke, so it is the
 // first fault, as it is when the text ends or another escape follows it.
 bool BrokenEscapeFollowsHighSurrogate(std::string_view token) {
   // The broken escape is the last \u: after it come at most three hex digits
-  // and the byte that is none.
+  // and the byte that is none, or the end of the text.
   const std::size_t broken = token.rfind("\\u");
   if (broken == std::string_view::npos || broken < 7) return false;
   const std::size_t high = broken - 6;
@@ -85,13 +86,13 @@ Place WhereStringEncodesNothing(std::string_view what, std::string_view token) {
 struct Member {
   const char* name;
   std::string* text;
-  enum class Read { kNot, kString, kOther } read = Read::kNot;
+  enum class Read { kMissing, kString, kOther } read = Read::kMissing;
 };
 
 // Why the member cannot be used, or null.
 const char* FaultOf(const Member& member) {
   switch (member.read) {
-    case Member::Read::kNot:
+    case Member::Read::kMissing:
       return " is missing";
     case Member::Read::kOther:
       return " is not a string";
