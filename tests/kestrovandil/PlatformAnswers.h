@@ -41,6 +41,11 @@ class CBytesBeforeGuardPage {
 // Windows (see its file).
 [[nodiscard]] std::vector<int> OpenDescriptors();
 
+// Opens descriptor 0 where the process has it closed (under ctest standard
+// input may be), so that a file object that closes it shows; nothing on
+// Windows, whose handles have no such number. Throws when it cannot.
+void HoldDescriptorZero();
+
 // A regular file whose size is not 0 but whose first read gives no byte, or
 // "" when the machine has none.
 [[nodiscard]] std::string FileThatReadsNothing();

@@ -86,3 +86,12 @@ std::string FileThatReadsNothing() {
   }
   return {};
 }
+
+void HoldDescriptorZero() {
+  if (fcntl(0, F_GETFD) >= 0) return;
+  const int fd = open("/dev/null", O_RDONLY);
+  if (fd != 0) {
+    if (fd >= 0) close(fd);
+    throw std::system_error(errno, std::generic_category(), "open /dev/null");
+  }
+}
