@@ -20,14 +20,15 @@ refuse() {
   exit 1
 }
 
-codename=$(sed -n 's/^VERSION_CODENAME=["'\'']\{0,1\}\([a-z]*\).*/\1/p' \
+codename=$(LC_ALL=C sed -n 's/^VERSION_CODENAME=["'\'']\{0,1\}\([a-z]*\).*/\1/p' \
   "$os_release" 2>/dev/null || true)
 [ -n "$codename" ] || refuse "no release codename in $os_release"
 
 # apt lists only the targets whose index its lists hold, with the fields of
 # their Release file; a source never fetched has none.
 format=$'$(ORIGIN)\t$(CODENAME)\t$(TRUSTED)\t$(COMPONENT)\t$(REPO_URI)\t$(SOURCESENTRY)'
-targets=$(apt-get indextargets --format "$format")
+targets=$(apt-get indextargets --format "$format") ||
+  refuse "apt-get indextargets failed"
 [ -n "$targets" ] || refuse "apt's lists hold no index of any source yet;" \
   "run apt-get update as root first"
 found=$(awk -F '\t' -v codename="$codename" '

@@ -45,8 +45,8 @@ status=0
   status=$?
 case $status in
   0) ;;
-  100) echo "install-deps: apt-get update failed for a source (apt's" \
-    "messages above name it); installing from the lists apt has" >&2 ;;
+  100) echo "install-deps: apt-get update failed (status 100; apt's" \
+    "messages above say why); installing from the lists apt has" >&2 ;;
   *) exit "$status" ;;
 esac
 "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \

@@ -8,8 +8,10 @@
 # usage: wine-run.sh PROGRAM [ARGUMENT...]
 set -euo pipefail
 repository=$(cd "$(dirname "$0")/.." && pwd)
+# Wine takes the ANSI code page from the locale: one fixed locale gives the
+# tests code page 1252, whatever the developer's language.
 export WINEPREFIX=$repository/build/windows-deps/wine-prefix WINEDEBUG=-all \
-  WINEDLLOVERRIDES="mscoree,mshtml="
+  WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
 wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
 # Two tests may start at once; the first makes the prefix, the other waits.
 # The prefix has no display: Wine's null driver, so that Wine tries neither

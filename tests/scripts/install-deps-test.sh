@@ -111,14 +111,14 @@ row ''
 echo 100 >"$scratch/update-status"
 expect "update fails for one source" 0 "$installing
 E: Failed to fetch https://deb.nodesource.com/node_20.x/dists/nodistro/InRelease  404  Not Found
-install-deps: apt-get update failed for a source (apt's messages above name it); installing from the lists apt has" \
+install-deps: apt-get update failed (status 100; apt's messages above say why); installing from the lists apt has" \
   "$installed"
 row ''
 echo 100 >"$scratch/update-status"
 echo 100 >"$scratch/install-status"
 expect "update and install fail" 100 "$installing
 E: Failed to fetch https://deb.nodesource.com/node_20.x/dists/nodistro/InRelease  404  Not Found
-install-deps: apt-get update failed for a source (apt's messages above name it); installing from the lists apt has
+install-deps: apt-get update failed (status 100; apt's messages above say why); installing from the lists apt has
 E: Unable to locate package libgtest-dev" "$installed"
 row ''
 echo 100 >"$scratch/install-status"
