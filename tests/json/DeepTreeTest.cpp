@@ -126,15 +126,21 @@ TEST(CJsonObj, DeepTreesFreeCopyAndCompareOnASmallStack) {
   // Out of memory, the free of a tree asks once for memory, however many of
   // its subtrees reach below the depth it frees by recursion, and so do the
   // assignments that free the members they replace; the next free asks
-  // again. The first is the first free of a new thread.
+  // again. The first is the first free of a new thread. A chain asks only
+  // when an object below that depth holds another.
   const CJsonObj subtrees{
       {u"a", std::vector<CJsonObj>(
                  1000, Chain(kObjects, CJsonObj::kRecursiveDepth + 10))}};
   const CJsonObj empty;
   std::vector<std::size_t> failures;
-  failures.reserve(4);
+  failures.reserve(6);
   const std::ptrdiff_t live = LiveAllocations();
-  CJsonObj trees[] = {subtrees, subtrees, subtrees, subtrees};
+  CJsonObj trees[] = {subtrees,
+                      subtrees,
+                      subtrees,
+                      subtrees,
+                      Chain(kObjects, CJsonObj::kRecursiveDepth),
+                      Chain(kObjects, CJsonObj::kRecursiveDepth + 1)};
   std::thread([&] {
     for (CJsonObj* tree : {&trees[0], &trees[1]}) {
       failures.push_back(
@@ -142,8 +148,12 @@ TEST(CJsonObj, DeepTreesFreeCopyAndCompareOnASmallStack) {
     }
     failures.push_back(FailuresWhile([&] { trees[2] = CJsonObj(); }));
     failures.push_back(FailuresWhile([&] { trees[3] = empty; }));
+    for (CJsonObj* tree : {&trees[4], &trees[5]}) {
+      failures.push_back(
+          FailuresWhile([tree] { const CJsonObj freed = std::move(*tree); }));
+    }
   }).join();
-  EXPECT_EQ(failures, std::vector<std::size_t>(4, 1));
+  EXPECT_EQ(failures, (std::vector<std::size_t>{1, 1, 1, 1, 0, 1}));
   EXPECT_EQ(LiveAllocations(), live) << "leaked";
   RunOnStackOf(kWindowsDefaultStack, [] {
     const CJsonObj chain = Chain(kAlternating, 66'667);
