@@ -25,10 +25,6 @@ CJsonValue AccessMember(CJsonObj::Members& members, Key&& key) {
   return CJsonValue(&place->second);
 }
 
-}  // namespace
-
-namespace {
-
 // What this thread's copies and frees keep while they run: how many objects
 // one inside the other they are copying or freeing by recursion, and whether
 // memory has run out for a list of pending nodes during the free, which the

@@ -32,9 +32,9 @@ enum class Place { kNone, kValue, kName };
 
 // Whether the \u escape that broke off ends the string token (its bytes up to
 // the fault from the opening quote, as the reader shows them: control bytes
-// as <U+XXXX>) right after a high surrogate's escape.
-// That surrogate has lost its pair before the escape broke, so it is the
-// first fault, as it is when the text ends or another escape follows it.
+// as <U+XXXX>) right after a high surrogate's escape. That surrogate has lost
+// its pair before the escape broke, so it is the first fault, as it is when
+// the text ends or another escape follows it.
 bool BrokenEscapeFollowsHighSurrogate(std::string_view token) {
   // The broken escape is the last \u: after it come at most three hex digits
   // and the byte that is none, or the end of the text.
